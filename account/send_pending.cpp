@@ -1,0 +1,56 @@
+// Posting the queued plays and a changed up-next list, and acting on the reply.
+#include <algorithm>
+#include <mutex>
+
+#include "plugin/now_playing_engine.h"
+#include "service/document.h"
+
+namespace {
+
+constexpr int64_t kRetryAfterFailure = 15;
+constexpr int64_t kRetryAfterTooMany = 60;
+
+}  // namespace
+
+void NowPlayingEngine::sendPending() {
+    std::string keyToUse;
+    std::string document;
+    bool includeUpNext = false;
+    size_t sentCount = 0;
+    {
+        std::lock_guard lock(engineMutex);
+        if ((playQueue.empty() && !upNextChanged) || !keyVerified || retryAt > clock()) {
+            return;
+        }
+        keyToUse = key;
+        includeUpNext = upNextChanged;
+        document = nowPlayingDocument(playQueue, includeUpNext ? &upNext : nullptr);
+        sentCount = playQueue.size();
+    }
+
+    const HttpResult reply = httpPost("POST", keyToUse, document);
+
+    std::lock_guard lock(engineMutex);
+    if (reply.statusCode == 200) {
+        playQueue.erase(playQueue.begin(),
+                        playQueue.begin() + static_cast<std::ptrdiff_t>(
+                                                std::min(sentCount, playQueue.size())));
+        if (includeUpNext) {
+            upNextChanged = false;
+            upNextSentAt = clock();
+        }
+        if (!current.title.empty()) {
+            status = status::kConnectedAs + accountName + status::kSentSeparator + current.title;
+        }
+    } else if (reply.statusCode == 401) {
+        keyVerified = false;
+        status = status::kKeyStopped;
+    } else if (reply.statusCode == 429) {
+        playQueue.clear();
+        upNextChanged = false;
+        retryAt = clock() + kRetryAfterTooMany;
+    } else {
+        status = status::kWillResend;
+        retryAt = clock() + kRetryAfterFailure;
+    }
+}

@@ -1,0 +1,41 @@
+// Asking the service whether the key in use is good.
+#include <mutex>
+
+#include "plugin/now_playing_engine.h"
+#include "service/json_reader.h"
+
+namespace {
+
+constexpr int64_t kRetryAfterFailure = 15;
+
+}  // namespace
+
+void NowPlayingEngine::verifyKey() {
+    std::string keyToCheck;
+    {
+        std::lock_guard lock(engineMutex);
+        if (!keyPending || key.empty() || retryAt > clock()) {
+            return;
+        }
+        keyToCheck = key;
+    }
+
+    const HttpResult reply = httpPost("GET", keyToCheck, "");
+
+    std::lock_guard lock(engineMutex);
+    if (key != keyToCheck) {
+        return;
+    }
+    if (reply.statusCode == 200) {
+        keyPending = false;
+        keyVerified = true;
+        accountName = jsonStringField(reply.body, "name");
+        status = status::kConnectedAs + accountName;
+    } else if (reply.statusCode == 401) {
+        keyPending = false;
+        status = status::kKeyRejected;
+    } else {
+        status = status::kRetrying;
+        retryAt = clock() + kRetryAfterFailure;
+    }
+}

@@ -1,0 +1,20 @@
+#include "plugin/now_playing_engine.h"
+
+#include <utility>
+
+NowPlayingEngine::NowPlayingEngine(HostNumberFunction hostNumber, HostTextFunction hostText,
+                                   HttpPostFunction httpPost, ClockFunction clock)
+    : hostNumber(std::move(hostNumber)),
+      hostText(std::move(hostText)),
+      httpPost(std::move(httpPost)),
+      clock(std::move(clock)) {}
+
+void NowPlayingEngine::setSendEnabled(bool on) {
+    std::lock_guard lock(engineMutex);
+    sendEnabled = on;
+}
+
+std::string NowPlayingEngine::statusText() {
+    std::lock_guard lock(engineMutex);
+    return sendEnabled ? status : std::string(status::kPaused);
+}

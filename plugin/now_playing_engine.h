@@ -1,0 +1,84 @@
+// The engine: everything that decides what was played and publishes it. It
+// reaches the host, the service and the clock only through the four functions
+// it is built with, so it runs the same with the real host or with stand-ins.
+//
+// Threads: the worker thread runs setKey, tick and everything tick calls;
+// host threads call setSendEnabled and statusText.
+// Locks: engineMutex guards every field from `key` on. It is never held while
+// hostNumber, hostText or httpPost runs; clock is called under it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "account/status_texts.h"
+#include "service/http_result.h"
+#include "tracks/track.h"
+
+// Numeric host query: command text and the value out; true when the host answered.
+using HostNumberFunction = std::function<bool(const std::string& command, double& result)>;
+// Text host query: the answer, empty when the host did not answer.
+using HostTextFunction = std::function<std::string(const std::string& command)>;
+// One exchange with the service's now-playing path: method, key, body.
+using HttpPostFunction =
+    std::function<HttpResult(const std::string& method, const std::string& key,
+                             const std::string& body)>;
+// Whole seconds since 1970-01-01 00:00:00 UTC.
+using ClockFunction = std::function<int64_t()>;
+
+struct NowPlayingEngine {
+    NowPlayingEngine(HostNumberFunction hostNumber, HostTextFunction hostText,
+                     HttpPostFunction httpPost, ClockFunction clock);
+
+    // Any thread. Mirrors the "Send tracks" switch.
+    void setSendEnabled(bool on);
+    // Any thread. The status line, or "Paused" while sending is off.
+    std::string statusText();
+
+    // Worker thread only: adopts a key text handed over by the key intake.
+    void setKey(const std::string& text);
+    // Worker thread only: one publishing step (verify, poll, send).
+    void tick();
+    // Worker thread only; each takes engineMutex itself for short stretches.
+    void verifyKey();
+    void pollDecks();
+    void sendPending();
+    std::vector<Track> readAutomixList();
+    void updateUpNext(std::vector<Track> list, int64_t settle);
+
+    // Fixed after construction; need no lock.
+    const HostNumberFunction hostNumber;
+    const HostTextFunction hostText;
+    const HttpPostFunction httpPost;
+    const ClockFunction clock;
+
+    std::mutex engineMutex;
+    // Guarded by engineMutex.
+    std::string key;
+    bool keyPending = false;
+    bool keyVerified = false;
+    bool sendEnabled = true;
+    std::string accountName;
+    std::string status = status::kPasteKeyToStart;
+    uint32_t onAirDeck = 0;  // written under the lock; its only writer also reads it without
+    Track candidate;
+    int64_t candidateSince = 0;
+    Track current;
+    std::vector<Track> playQueue;  // oldest first, at most kPlayQueueLimit
+    int64_t retryAt = 0;
+    std::vector<Track> recentPlays;  // oldest first, at most kRecentPlaysLimit
+    std::vector<Track> upNextPending;
+    int64_t upNextPendingSince = 0;
+    std::vector<Track> upNext;
+    bool upNextChanged = false;
+    int64_t upNextSentAt = 0;
+
+private:
+    bool askNumber(const std::string& command, double& value);
+    std::vector<DeckState> scanDecks();
+    void readUpNext(const std::vector<DeckState>& decks, const DeckState* onAir);
+    void countOnAirTrack(const DeckState* onAir);
+};

@@ -1,0 +1,87 @@
+#include "service/text_ops.h"
+
+#include <cstdio>
+
+#include "service/utc_time.h"
+
+namespace {
+
+std::string foldAsciiCase(const std::string& text) {
+    std::string folded = text;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+}  // namespace
+
+std::string jsonEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte <= 0x1F) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+std::string formatTimestamp(int64_t seconds) {
+    std::tm calendar{};
+    toUtcCalendar(seconds, calendar);
+    char buffer[32] = {};
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &calendar);
+    return buffer;
+}
+
+bool isAsciiSpace(unsigned char byte) {
+    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
+}
+
+std::string trim(const std::string& text) {
+    size_t begin = 0;
+    while (begin < text.size() && isAsciiSpace(static_cast<unsigned char>(text[begin]))) {
+        ++begin;
+    }
+    if (begin == text.size()) {
+        return {};
+    }
+    size_t end = text.size();
+    while (end > begin && isAsciiSpace(static_cast<unsigned char>(text[end - 1]))) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+bool sameTrack(const Track& a, const Track& b) {
+    return foldAsciiCase(a.title) == foldAsciiCase(b.title) &&
+           foldAsciiCase(a.artist) == foldAsciiCase(b.artist);
+}
+
+bool sameTrackList(const std::vector<Track>& a, const std::vector<Track>& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (!sameTrack(a[i], b[i])) {
+            return false;
+        }
+    }
+    return true;
+}

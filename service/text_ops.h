@@ -1,0 +1,28 @@
+// Text operations shared by detection, key entry and the document writer:
+// JSON string escaping, UTC timestamps, white-space trimming and ASCII-case
+// track comparison. Pure functions: any thread, no state, no locks, no failures.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tracks/track.h"
+
+// The text escaped for the inside of a JSON string literal (no surrounding quotes).
+std::string jsonEscape(const std::string& text);
+
+// "YYYY-MM-DDTHH:MM:SSZ" for a time in whole seconds since 1970 UTC.
+std::string formatTimestamp(int64_t seconds);
+
+// True for the six ASCII white-space bytes: space, tab, LF, VT, FF, CR.
+bool isAsciiSpace(unsigned char byte);
+
+// A copy without leading and trailing ASCII white space.
+std::string trim(const std::string& text);
+
+// Titles and artists equal after folding A-Z to a-z; playedAt is ignored.
+bool sameTrack(const Track& a, const Track& b);
+
+// Same length and sameTrack at every position, in order.
+bool sameTrackList(const std::vector<Track>& a, const std::vector<Track>& b);

@@ -1,0 +1,22 @@
+// One publishing step of a worker pass: verify the key, then poll and send.
+#include <mutex>
+
+#include "plugin/now_playing_engine.h"
+
+void NowPlayingEngine::tick() {
+    {
+        std::lock_guard lock(engineMutex);
+        if (!sendEnabled || key.empty()) {
+            return;
+        }
+    }
+    verifyKey();
+    {
+        std::lock_guard lock(engineMutex);
+        if (!keyVerified) {
+            return;
+        }
+    }
+    pollDecks();
+    sendPending();
+}
