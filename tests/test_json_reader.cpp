@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "service/json_reader.h"
+
+namespace {
+
+struct FieldCase {
+    std::string json;
+    std::string name;
+    std::string expected;
+};
+
+TEST(JsonStringField, FindsAndUnescapesTheFirstQuotedName) {
+    const std::vector<FieldCase> cases = {
+        {R"({"name":"Ann"})", "name", "Ann"},
+        {"{\"name\" \n:\t \"Ann\"}", "name", "Ann"},
+        {R"({"other":"x"})", "name", ""},
+        {"", "name", ""},
+        {R"({"name":""})", "name", ""},
+        {R"({"name":"A\"B"})", "name", "A\"B"},
+        {R"({"name":"A\\B"})", "name", "A\\B"},
+        {R"({"name":"A\/B"})", "name", "A/B"},
+        {R"({"name":"Line\nTwo"})", "name", "Line\nTwo"},
+        {R"({"name":"\t\r\b\f\q"})", "name", "\t\r\b\fq"},
+        {R"({"name":"\u00e9"})", "name", "\xC3\xA9"},
+        {R"({"name":"\u0041"})", "name", "A"},
+        {R"({"name":"\u20ac"})", "name", "\xE2\x82\xAC"},
+        {R"({"name":"\uD83C\uDFB5"})", "name", "\xF0\x9F\x8E\xB5"},
+        {R"({"name":"\uD83C!"})", "name", "\xEF\xBF\xBD!"},
+        {R"({"name":"\u12)", "name", "u12"},
+        {R"({"name":"\u12"})", "name", "\x12"},
+        {R"({"name":"\uzz41x"})", "name", std::string("\0x", 2)},
+        {R"({"name":"Ann)", "name", "Ann"},
+        {R"({"name":"Ann\)", "name", "Ann\\"},
+        {R"({"count":5,"name":"Ann"})", "count", "name"},
+        {R"({"username":"u","name":"Ann"})", "name", "Ann"},
+        {R"({"a":"name","b":"Bob","name":"Ann"})", "name", "Bob"},
+        {R"({"name")", "name", ""},
+        {R"({"name":)", "name", ""},
+        {R"({"name":")", "name", ""},
+        {"{\"key\":\"zvknp_abc\"}", "key", "zvknp_abc"},
+    };
+    for (const FieldCase& c : cases) {
+        EXPECT_EQ(jsonStringField(c.json, c.name), c.expected) << c.json;
+    }
+}
+
+}  // namespace
