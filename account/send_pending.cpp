@@ -32,9 +32,8 @@ void NowPlayingEngine::sendPending() {
 
     std::lock_guard lock(engineMutex);
     if (reply.statusCode == 200) {
-        playQueue.erase(playQueue.begin(),
-                        playQueue.begin() + static_cast<std::ptrdiff_t>(
-                                                std::min(sentCount, playQueue.size())));
+        playQueue.erase(playQueue.begin(), playQueue.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                   sentCount, playQueue.size())));
         if (includeUpNext) {
             upNextChanged = false;
             upNextSentAt = clock();

@@ -23,9 +23,8 @@ using HostNumberFunction = std::function<bool(const std::string& command, double
 // Text host query: the answer, empty when the host did not answer.
 using HostTextFunction = std::function<std::string(const std::string& command)>;
 // One exchange with the service's now-playing path: method, key, body.
-using HttpPostFunction =
-    std::function<HttpResult(const std::string& method, const std::string& key,
-                             const std::string& body)>;
+using HttpPostFunction = std::function<HttpResult(const std::string& method, const std::string& key,
+                                                  const std::string& body)>;
 // Whole seconds since 1970-01-01 00:00:00 UTC.
 using ClockFunction = std::function<int64_t()>;
 

@@ -23,9 +23,12 @@ void appendUtf8(std::string& out, uint32_t codePoint) {
 }
 
 int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -43,8 +46,12 @@ uint32_t readHex4(const std::string& json, size_t at) {
     return value;
 }
 
-bool isHighSurrogate(uint32_t v) { return v >= 0xD800 && v <= 0xDBFF; }
-bool isLowSurrogate(uint32_t v) { return v >= 0xDC00 && v <= 0xDFFF; }
+bool isHighSurrogate(uint32_t v) {
+    return v >= 0xD800 && v <= 0xDBFF;
+}
+bool isLowSurrogate(uint32_t v) {
+    return v >= 0xDC00 && v <= 0xDFFF;
+}
 
 // Decodes the \u escape whose 'u' stands at `u` (four characters are known to
 // follow). A high surrogate directly followed by an escaped low one becomes one
@@ -67,12 +74,18 @@ size_t appendUnicodeEscape(std::string& out, const std::string& json, size_t u) 
 
 char simpleEscape(char letter) {
     switch (letter) {
-        case 'n': return '\n';
-        case 't': return '\t';
-        case 'r': return '\r';
-        case 'b': return '\b';
-        case 'f': return '\f';
-        default: return letter;
+        case 'n':
+            return '\n';
+        case 't':
+            return '\t';
+        case 'r':
+            return '\r';
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        default:
+            return letter;
     }
 }
 

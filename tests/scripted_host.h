@@ -13,9 +13,9 @@
 #include "plugin/now_playing_engine.h"
 
 struct ScriptedHost {
-    std::map<std::string, double> numbers;      // answered numeric queries
-    std::map<std::string, std::string> texts;   // answered text queries
-    std::vector<std::string> queries;            // every command asked, in order
+    std::map<std::string, double> numbers;     // answered numeric queries
+    std::map<std::string, std::string> texts;  // answered text queries
+    std::vector<std::string> queries;          // every command asked, in order
     int64_t now = 1'700'000'000;
 
     bool number(const std::string& command, double& result) {
@@ -35,8 +35,7 @@ struct ScriptedHost {
     }
 
     // Deck N loaded (or not) with a title and artist, audible or silent.
-    void setDeck(int deck, bool audible, const std::string& title,
-                 const std::string& artist = "") {
+    void setDeck(int deck, bool audible, const std::string& title, const std::string& artist = "") {
         const std::string prefix = "deck " + std::to_string(deck) + " ";
         numbers[prefix + "loaded"] = 1;
         numbers[prefix + "is_audible"] = audible ? 1 : 0;
@@ -62,8 +61,8 @@ struct ScriptedHost {
     }
 };
 
-using HttpHandler = std::function<HttpResult(const std::string&, const std::string&,
-                                             const std::string&)>;
+using HttpHandler =
+    std::function<HttpResult(const std::string&, const std::string&, const std::string&)>;
 
 // An engine wired to the scripted host and its clock, with the given service.
 inline std::unique_ptr<NowPlayingEngine> makeEngine(ScriptedHost& host, HttpHandler http = {}) {
@@ -78,7 +77,6 @@ inline std::unique_ptr<NowPlayingEngine> makeEngine(ScriptedHost& host, HttpHand
         [&host] { return host.now; });
 }
 
-inline Track track(const std::string& title, const std::string& artist = "",
-                   int64_t playedAt = 0) {
+inline Track track(const std::string& title, const std::string& artist = "", int64_t playedAt = 0) {
     return Track{title, artist, playedAt};
 }

@@ -30,8 +30,7 @@ TEST(EngineState, PausedHidesTheStatusWithoutChangingIt) {
 TEST(EngineState, TickDoesNothingWithSendingOffOrNoKey) {
     ScriptedHost host;
     int requests = 0;
-    auto engine = makeEngine(host, [&](const std::string&, const std::string&,
-                                       const std::string&) {
+    auto engine = makeEngine(host, [&](const std::string&, const std::string&, const std::string&) {
         ++requests;
         return HttpResult{200, "{}"};
     });

@@ -81,7 +81,7 @@ TEST_F(PollDecks, DeckWithBlankTitleIsNeverOnAir) {
 
 TEST_F(PollDecks, HalfwayValuesForLoadedAudibleAndSandbox) {
     host.setDeck(1, true, "A");
-    host.numbers["deck 1 loaded"] = 0.5;     // counts as loaded
+    host.numbers["deck 1 loaded"] = 0.5;      // counts as loaded
     host.numbers["deck 1 is_audible"] = 0.5;  // does not count as audible
     host.setDeck(2, true, "B");
     host.numbers["sandbox"] = 0.5;  // does not skip the poll
@@ -122,20 +122,33 @@ TEST_F(PollDecks, AsksExactCommandsInOrderAndAtMostTwentyEightQueries) {
     pollAt(100);
     const std::vector<std::string> expected = {
         "sandbox",
-        "deck 1 loaded", "deck 1 is_audible",
-        "deck 1 get_loaded_song 'title'", "deck 1 get_loaded_song 'artist'",
-        "deck 2 loaded", "deck 2 is_audible",
-        "deck 2 get_loaded_song 'title'", "deck 2 get_loaded_song 'artist'",
-        "deck 3 loaded", "deck 3 is_audible",
-        "deck 3 get_loaded_song 'title'", "deck 3 get_loaded_song 'artist'",
-        "deck 4 loaded", "deck 4 is_audible",
-        "deck 4 get_loaded_song 'title'", "deck 4 get_loaded_song 'artist'",
+        "deck 1 loaded",
+        "deck 1 is_audible",
+        "deck 1 get_loaded_song 'title'",
+        "deck 1 get_loaded_song 'artist'",
+        "deck 2 loaded",
+        "deck 2 is_audible",
+        "deck 2 get_loaded_song 'title'",
+        "deck 2 get_loaded_song 'artist'",
+        "deck 3 loaded",
+        "deck 3 is_audible",
+        "deck 3 get_loaded_song 'title'",
+        "deck 3 get_loaded_song 'artist'",
+        "deck 4 loaded",
+        "deck 4 is_audible",
+        "deck 4 get_loaded_song 'title'",
+        "deck 4 get_loaded_song 'artist'",
         "automix",
-        "get_automix_song 'title'", "get_automix_song 'artist'",
-        "get_automix_song 'title' 2", "get_automix_song 'artist' 2",
-        "get_automix_song 'title' 3", "get_automix_song 'artist' 3",
-        "get_automix_song 'title' 4", "get_automix_song 'artist' 4",
-        "get_automix_song 'title' 5", "get_automix_song 'artist' 5",
+        "get_automix_song 'title'",
+        "get_automix_song 'artist'",
+        "get_automix_song 'title' 2",
+        "get_automix_song 'artist' 2",
+        "get_automix_song 'title' 3",
+        "get_automix_song 'artist' 3",
+        "get_automix_song 'title' 4",
+        "get_automix_song 'artist' 4",
+        "get_automix_song 'title' 5",
+        "get_automix_song 'artist' 5",
     };
     EXPECT_EQ(host.queries, expected);
     EXPECT_EQ(host.queries.size(), 1u + 16u + 11u);

@@ -19,7 +19,9 @@ void appendBounded(std::vector<Track>& list, const Track& track, size_t limit) {
     }
 }
 
-bool playsOnAir(const DeckState& deck) { return deck.audible && !deck.track.title.empty(); }
+bool playsOnAir(const DeckState& deck) {
+    return deck.audible && !deck.track.title.empty();
+}
 
 // The deck that was on air stays on air while it plays; otherwise the
 // lowest-numbered deck that plays a titled track.
