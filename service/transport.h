@@ -1,0 +1,34 @@
+// One HTTP(S) exchange with the service: the status code and the reply body.
+// One file per platform implements httpRequest (WinHTTP on Windows, libcurl
+// elsewhere) with the same observable behaviour; httpPost adds the service URL.
+//
+// Thread: the worker only, one exchange at a time. Each call owns everything
+// it opens and closes it before returning; no state, no locks. Every failure
+// comes back as status code 0, never as an exception.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "service/http_result.h"
+
+inline constexpr char kServicePath[] = "/api/now-playing";
+inline constexpr char kUserAgent[] = "Orvalink-vdj-plugin/1.0";
+inline constexpr char kAuthorizationPrefix[] = "Authorization: Bearer ";
+inline constexpr char kContentTypeHeader[] = "Content-Type: application/json";
+inline constexpr int kResolveTimeoutMs = 5000;
+inline constexpr int kConnectTimeoutMs = 5000;
+inline constexpr int kSendTimeoutMs = 10000;
+inline constexpr int kReceiveTimeoutMs = 10000;
+inline constexpr size_t kMaxHostLength = 255;
+inline constexpr size_t kMaxPathLength = 1023;
+// Reading stops once the body holds more than this many bytes.
+inline constexpr size_t kBodyReadingLimit = 65535;
+
+// One request with the bearer key and the JSON content type; the body is sent
+// as its bytes. Code 0 and an empty body when no reply status was obtained.
+HttpResult httpRequest(const std::string& method, const std::string& url,
+                       const std::string& bearerKey, const std::string& body);
+
+// httpRequest to the service's now-playing path under the configured origin.
+HttpResult httpPost(const std::string& method, const std::string& key, const std::string& body);

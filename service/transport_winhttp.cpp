@@ -1,0 +1,125 @@
+// The transport on Windows HTTP Services, synchronous, on the worker thread.
+#include <windows.h>
+#include <winhttp.h>
+
+#include "service/transport.h"
+
+namespace {
+
+std::wstring utf8ToWide(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int units =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (units <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                            units) != units) {
+        return {};
+    }
+    return wide;
+}
+
+HINTERNET openSession() {
+    HINTERNET session =
+        WinHttpOpen(utf8ToWide(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    if (session == nullptr) {
+        session = WinHttpOpen(utf8ToWide(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                              WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    }
+    return session;
+}
+
+// Appends the reply body chunk by chunk, stopping after the chunk that takes
+// it past the reading limit.
+void readBody(HINTERNET request, std::string& body) {
+    for (;;) {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available) || available == 0) {
+            return;
+        }
+        if (body.size() > kBodyReadingLimit) {
+            return;
+        }
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        if (!WinHttpReadData(request, chunk.data(), available, &read) || read == 0) {
+            return;
+        }
+        body.append(chunk.data(), read);
+    }
+}
+
+}  // namespace
+
+HttpResult httpRequest(const std::string& method, const std::string& url,
+                       const std::string& bearerKey, const std::string& body) {
+    HttpResult result;
+
+    const std::wstring wideUrl = utf8ToWide(url);
+    wchar_t hostName[kMaxHostLength + 1] = {};
+    wchar_t urlPath[kMaxPathLength + 1] = {};
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = hostName;
+    parts.dwHostNameLength = kMaxHostLength + 1;
+    parts.lpszUrlPath = urlPath;
+    parts.dwUrlPathLength = kMaxPathLength + 1;
+    if (!WinHttpCrackUrl(wideUrl.c_str(), 0, 0, &parts)) {
+        return result;
+    }
+
+    HINTERNET session = openSession();
+    if (session == nullptr) {
+        return result;
+    }
+    WinHttpSetTimeouts(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
+                       kReceiveTimeoutMs);
+
+    HINTERNET connection = WinHttpConnect(session, hostName, parts.nPort, 0);
+    if (connection == nullptr) {
+        WinHttpCloseHandle(session);
+        return result;
+    }
+    const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    HINTERNET request =
+        WinHttpOpenRequest(connection, utf8ToWide(method).c_str(), urlPath, nullptr,
+                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure);
+    if (request == nullptr) {
+        WinHttpCloseHandle(connection);
+        WinHttpCloseHandle(session);
+        return result;
+    }
+
+    // The wait for the reply's headers is bounded by the receive time-out too;
+    // left alone, some WinHTTP implementations wait 90 seconds for them, and
+    // Release waits for the exchange.
+    DWORD headerTimeout = kReceiveTimeoutMs;
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTimeout,
+                     sizeof headerTimeout);
+
+    const std::wstring headers = utf8ToWide(kAuthorizationPrefix) + utf8ToWide(bearerKey) +
+                                 L"\r\n" + utf8ToWide(kContentTypeHeader) + L"\r\n";
+    const DWORD bodyLength = static_cast<DWORD>(body.size());
+    LPVOID bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
+    if (WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength,
+                           bodyLength, 0) &&
+        WinHttpReceiveResponse(request, nullptr)) {
+        DWORD statusCode = 0;
+        DWORD statusSize = sizeof statusCode;
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &statusCode, &statusSize,
+                            WINHTTP_NO_HEADER_INDEX);
+        result.statusCode = statusCode;
+        readBody(request, result.body);
+    }
+
+    WinHttpCloseHandle(request);
+    WinHttpCloseHandle(connection);
+    WinHttpCloseHandle(session);
+    return result;
+}

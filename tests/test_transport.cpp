@@ -1,0 +1,145 @@
+// The transport against the stand-in service on loopback: what goes on the
+// wire, what comes back, and every failure as code 0. Runs in both builds
+// (libcurl natively, WinHTTP under Wine) beside with_stand_in.sh.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "service/transport.h"
+#include "tests/test_ca_trust.h"
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? "" : value;
+}
+
+class Transport : public ::testing::Test {
+protected:
+    const std::string key = env("ORVALINK_TEST_KEY");
+    const std::string origin = "http://127.0.0.1:" + env("ORVALINK_TEST_HTTP_PORT");
+    const std::string api = origin + "/api/now-playing";
+
+    static void SetUpTestSuite() {
+        trustTestAuthority(env("ORVALINK_TEST_CA_DER"), env("ORVALINK_TEST_CA_PEM"));
+    }
+    void SetUp() override {
+        ASSERT_FALSE(env("ORVALINK_TEST_HTTP_PORT").empty()) << "run me with with_stand_in.sh";
+        control("/_test/reset", "{}");
+    }
+    void control(const std::string& path, const std::string& body) {
+        ASSERT_EQ(httpRequest("POST", origin + path, "", body).statusCode, 200u) << path;
+    }
+    void fault(const nlohmann::json& spec) { control("/_test/faults", spec.dump()); }
+    nlohmann::json recorded() {
+        return nlohmann::json::parse(httpRequest("GET", origin + "/_test/requests", "", "").body);
+    }
+};
+
+TEST_F(Transport, PostCarriesTheRequestLineHeadersAndBodyAsRecorded) {
+    const std::string document =
+        R"({"tracks":[{"title":"D\u00e9j\u00e0 \"vu\"","playedAt":"2023-11-14T22:13:20Z"}]})";
+    const HttpResult result = httpRequest("POST", api, key, document);
+    EXPECT_EQ(result.statusCode, 200u);
+    EXPECT_EQ(result.body, R"({"ok":true})");
+
+    const nlohmann::json requests = recorded();
+    ASSERT_EQ(requests.size(), 1u);
+    const nlohmann::json& r = requests[0];
+    EXPECT_EQ(r["method"], "POST");
+    EXPECT_EQ(r["path"], "/api/now-playing");
+    EXPECT_EQ(r["headers"]["Authorization"], "Bearer " + key);
+    EXPECT_EQ(r["headers"]["Content-Type"], "application/json");
+    EXPECT_EQ(r["headers"]["User-Agent"], "Orvalink-vdj-plugin/1.0");
+    EXPECT_EQ(r["headers"]["Content-Length"], std::to_string(document.size()));
+    EXPECT_EQ(r["body"], document);
+}
+
+TEST_F(Transport, GetSendsNoBodyAndTheSameHeaders) {
+    const HttpResult result = httpRequest("GET", api, key, "");
+    EXPECT_EQ(result.statusCode, 200u);
+    EXPECT_EQ(result.body, R"({"name":"Test DJ"})");
+    const nlohmann::json r = recorded().at(0);
+    EXPECT_EQ(r["method"], "GET");
+    EXPECT_EQ(r["body"], "");
+    EXPECT_EQ(r["headers"]["Authorization"], "Bearer " + key);
+    EXPECT_EQ(r["headers"]["Content-Type"], "application/json");
+    EXPECT_EQ(r["headers"]["User-Agent"], "Orvalink-vdj-plugin/1.0");
+    EXPECT_EQ(r["headers"].value("Content-Length", "0"), "0");
+}
+
+TEST_F(Transport, StatusCodesComeBackWithTheirBodies) {
+    EXPECT_EQ(httpRequest("GET", api, "zvknp_unknown", "").statusCode, 401u);
+    for (const int status : {401, 429, 500}) {
+        fault({{"status", status}});
+        const HttpResult result = httpRequest("POST", api, key, "{}");
+        EXPECT_EQ(result.statusCode, static_cast<uint32_t>(status));
+        EXPECT_EQ(result.body, R"({"error":"injected fault"})");
+    }
+}
+
+TEST_F(Transport, ReadingStopsAfterTheChunkThatPassesTheLimit) {
+    fault({{"bodySize", 100000}, {"chunkSize", 10000}, {"chunkDelayMs", 40}});
+    const HttpResult result = httpRequest("GET", api, key, "");
+    EXPECT_EQ(result.statusCode, 200u);
+    // The last read is the one that takes the body past 65,535 bytes. libcurl
+    // hands over the 10,000-byte chunks as they come; Wine's WinHTTP reports
+    // what its 8 KiB buffer holds, so there the reads are smaller.
+#ifdef _WIN32
+    EXPECT_GT(result.body.size(), 65535u);
+    EXPECT_LE(result.body.size(), 65535u + 10000u);
+#else
+    EXPECT_EQ(result.body.size(), 70000u);
+#endif
+}
+
+TEST_F(Transport, UnusableUrlsFailWithoutTraffic) {
+    const std::vector<std::string> urls = {
+        "127.0.0.1/api/now-playing",
+        "ftp://127.0.0.1/api/now-playing",
+        "http://" + std::string(256, 'h') + "/api/now-playing",
+        origin + "/" + std::string(1023, 'p'),
+    };
+    for (const std::string& url : urls) {
+        const HttpResult result = httpRequest("GET", url, key, "");
+        EXPECT_EQ(result.statusCode, 0u) << url.substr(0, 40);
+        EXPECT_EQ(result.body, "");
+    }
+    EXPECT_TRUE(recorded().empty());
+}
+
+TEST_F(Transport, RefusedAndClosedConnectionsGiveCodeZero) {
+    EXPECT_EQ(httpRequest("GET", "http://127.0.0.1:1/api/now-playing", key, "").statusCode, 0u);
+    fault({{"close", true}});
+    const HttpResult closed = httpRequest("POST", api, key, "{}");
+    EXPECT_EQ(closed.statusCode, 0u);
+    EXPECT_EQ(closed.body, "");
+}
+
+TEST_F(Transport, StalledReplyGivesCodeZeroAfterTheReceiveTimeOut) {
+    fault({{"delayMs", 20000}, {"status", 200}});
+    const auto start = std::chrono::steady_clock::now();
+    const HttpResult result = httpRequest("GET", api, key, "");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result.statusCode, 0u);
+    EXPECT_GE(waited, std::chrono::seconds(8));
+    EXPECT_LT(waited, std::chrono::seconds(19));
+}
+
+TEST_F(Transport, HttpsNeedsATrustedCertificateForTheRightHost) {
+    const std::string https = "https://127.0.0.1:" + env("ORVALINK_TEST_HTTPS_PORT");
+    const HttpResult good = httpRequest("GET", https + "/api/now-playing", key, "");
+    EXPECT_EQ(good.statusCode, 200u);
+    EXPECT_EQ(good.body, R"({"name":"Test DJ"})");
+
+    const std::string untrusted = "https://127.0.0.1:" + env("ORVALINK_TEST_UNTRUSTED_PORT");
+    EXPECT_EQ(httpRequest("GET", untrusted + "/api/now-playing", key, "").statusCode, 0u);
+
+    const std::string wrongHost = "https://localhost:" + env("ORVALINK_TEST_HTTPS_PORT");
+    EXPECT_EQ(httpRequest("GET", wrongHost + "/api/now-playing", key, "").statusCode, 0u);
+}
+
+}  // namespace
