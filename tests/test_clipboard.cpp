@@ -84,7 +84,9 @@ protected:
     }
 };
 
-TEST_F(ClipboardTools, NoToolGivesNothing) { EXPECT_EQ(readClipboardText(), ""); }
+TEST_F(ClipboardTools, NoToolGivesNothing) {
+    EXPECT_EQ(readClipboardText(), "");
+}
 
 TEST_F(ClipboardTools, TakesTheFirstToolPresentAndPassesItsArguments) {
     tool("xclip", "[ \"$*\" = '-selection clipboard -o' ] && printf 'from xclip \\303\\251'");

@@ -33,8 +33,9 @@ void setConfigRoot(const fs::path* folder) {
 
 class SettingsFile : public ::testing::Test {
 protected:
-    fs::path scratch = fs::temp_directory_path() / ("orvalink-settings-" + std::to_string(
-                                                        ::testing::UnitTest::GetInstance()->random_seed()));
+    fs::path scratch =
+        fs::temp_directory_path() /
+        ("orvalink-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     void SetUp() override { fs::create_directories(scratch); }
     void TearDown() override { fs::remove_all(scratch); }
 
