@@ -79,6 +79,22 @@ std::string trim(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
+size_t completeUtf8Length(const char* bytes, size_t length) {
+    // Find the lead byte of the last character (at most three continuation
+    // bytes back) and keep the character only if all of its bytes are there.
+    size_t lead = length;
+    while (lead > 0 && length - lead < 4 &&
+           (static_cast<unsigned char>(bytes[lead - 1]) & 0xC0) == 0x80) {
+        --lead;
+    }
+    if (lead == 0) {
+        return length;
+    }
+    const auto first = static_cast<unsigned char>(bytes[lead - 1]);
+    const size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    return length - (lead - 1) < needed ? lead - 1 : length;
+}
+
 bool sameTrack(const Track& a, const Track& b) {
     return foldAsciiCase(a.title) == foldAsciiCase(b.title) &&
            foldAsciiCase(a.artist) == foldAsciiCase(b.artist);

@@ -21,6 +21,10 @@ bool isAsciiSpace(unsigned char byte);
 // A copy without leading and trailing ASCII white space.
 std::string trim(const std::string& text);
 
+// The length of `bytes` without a trailing UTF-8 sequence that a cut left
+// incomplete; text that ends on a whole character keeps its length.
+size_t completeUtf8Length(const char* bytes, size_t length);
+
 // Titles and artists equal after folding A-Z to a-z; playedAt is ignored.
 bool sameTrack(const Track& a, const Track& b);
 

@@ -1,0 +1,140 @@
+#include "dj_set.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <tuple>
+
+namespace {
+
+// "Title|Artist" into its two parts.
+std::pair<std::string, std::string> titleAndArtist(const std::string& text) {
+    const size_t bar = text.find('|');
+    return bar == std::string::npos ? std::make_pair(text, std::string())
+                                    : std::make_pair(text.substr(0, bar), text.substr(bar + 1));
+}
+
+std::string trimmed(const std::string& text) {
+    const size_t begin = text.find_first_not_of(" \t");
+    const size_t end = text.find_last_not_of(" \t\r");
+    return begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+std::optional<std::vector<SetEvent>> readSet(const std::string& path, std::string& error) {
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    std::vector<SetEvent> events;
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        line = trimmed(line);
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream words(line);
+        SetEvent event;
+        if (!(words >> event.at >> event.action)) {
+            error = path + ":" + std::to_string(number) + ": expected <seconds> <action>";
+            return std::nullopt;
+        }
+        std::getline(words, event.rest);
+        event.rest = trimmed(event.rest);
+        std::istringstream restWords(event.rest);
+        for (std::string word; restWords >> word;) {
+            event.words.push_back(word);
+        }
+        events.push_back(event);
+    }
+    return events;
+}
+
+bool DeckState::apply(const SetEvent& event) {
+    std::lock_guard lock(mutex_);
+    const auto deckIndex = [&]() -> Deck* {
+        const int n = event.words.empty() ? 0 : std::atoi(event.words[0].c_str());
+        return n >= 1 && n <= 4 ? &decks_[n - 1] : nullptr;
+    };
+    if (event.action == "load" || event.action == "unload" || event.action == "play" ||
+        event.action == "stop") {
+        Deck* deck = deckIndex();
+        if (deck == nullptr) {
+            return false;
+        }
+        if (event.action == "load") {
+            const std::string song = trimmed(event.rest.substr(event.rest.find(' ') + 1));
+            std::tie(deck->title, deck->artist) = titleAndArtist(song);
+            deck->loaded = true;
+        } else if (event.action == "unload") {
+            *deck = Deck{};
+        } else {
+            deck->audible = event.action == "play";
+        }
+        return true;
+    }
+    if (event.action == "automix") {
+        automix_ = !event.words.empty() && event.words[0] == "on";
+        automixList_.clear();
+        const std::string list = automix_ ? trimmed(event.rest.substr(2)) : "";
+        std::istringstream entries(list);
+        for (std::string entry; std::getline(entries, entry, ';');) {
+            if (!trimmed(entry).empty()) {
+                automixList_.push_back(titleAndArtist(trimmed(entry)));
+            }
+        }
+        return true;
+    }
+    if (event.action == "sandbox") {
+        sandbox_ = !event.words.empty() && event.words[0] == "on";
+        return true;
+    }
+    return false;
+}
+
+bool DeckState::answerNumber(const std::string& command, double& value) {
+    std::lock_guard lock(mutex_);
+    if (command == "sandbox" || command == "automix") {
+        value = (command == "sandbox" ? sandbox_ : automix_) ? 1 : 0;
+        return true;
+    }
+    int n = 0;
+    char verb[32] = {};
+    if (std::sscanf(command.c_str(), "deck %d %31s", &n, verb) != 2 || n < 1 || n > 4) {
+        return false;
+    }
+    const Deck& deck = decks_[n - 1];
+    if (std::string(verb) == "loaded") {
+        value = deck.loaded ? 1 : 0;
+        return true;
+    }
+    if (std::string(verb) == "is_audible") {
+        value = deck.loaded && deck.audible ? 1 : 0;
+        return true;
+    }
+    return false;
+}
+
+bool DeckState::answerText(const std::string& command, std::string& text) {
+    std::lock_guard lock(mutex_);
+    int n = 0;
+    char field[16] = {};
+    if (std::sscanf(command.c_str(), "deck %d get_loaded_song '%15[a-z]'", &n, field) == 2 &&
+        n >= 1 && n <= 4) {
+        text = std::string(field) == "title" ? decks_[n - 1].title : decks_[n - 1].artist;
+        return true;
+    }
+    int entry = 1;
+    if (std::sscanf(command.c_str(), "get_automix_song '%15[a-z]' %d", field, &entry) >= 1) {
+        const size_t index = static_cast<size_t>(entry - 1);
+        const bool present = automix_ && entry >= 1 && index < automixList_.size();
+        text = !present                        ? ""
+               : std::string(field) == "title" ? automixList_[index].first
+                                               : automixList_[index].second;
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "host_platform.h"
+
+GetClassObjectFunction loadPlugin(const std::string& path, std::string& error) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units > 0 ? units : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), units);
+    HMODULE library = LoadLibraryW(wide.c_str());
+    if (library == nullptr) {
+        error = "LoadLibraryW failed with error " + std::to_string(GetLastError());
+        return nullptr;
+    }
+    auto function = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    if (function == nullptr) {
+        error = "no DllGetClassObject export";
+    }
+    return function;
+}
+
+void prepareClipboard() {}
+
+void putTextOnClipboard(const std::string& text) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (units <= 0 || !OpenClipboard(nullptr)) {
+        return;
+    }
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(units) * sizeof(wchar_t));
+    if (memory != nullptr) {
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, static_cast<wchar_t*>(GlobalLock(memory)),
+                            units);
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+    }
+    CloseClipboard();
+}

@@ -1,0 +1,186 @@
+// orvalink-stand-in-host: loads the plug-in as the DJ application does and
+// plays a scripted DJ set to it, printing the status line as a skin shows it.
+//   orvalink-stand-in-host --plugin LIBRARY --set SET_FILE
+// It answers the plug-in's script queries from the set's deck state, writes
+// parameter variables through the addresses the plug-in declared and then
+// calls OnParameter, and reads the status line every 100 ms.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "dj_set.h"
+#include "host_platform.h"
+#include "plugin/host_interface.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
+                                        0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
+constexpr unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
+                                            0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
+
+Clock::time_point started = Clock::now();
+
+void say(const std::string& what) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    std::printf("[%7.1fs] %s\n", seconds, what.c_str());
+    std::fflush(stdout);
+}
+
+class StandInCallbacks : public HostCallbacks {
+public:
+    explicit StandInCallbacks(DeckState& decks) : decks_(decks) {}
+
+    int32_t SendCommand(const char*) override { return 1; }
+    int32_t GetInfo(const char* command, double* result) override {
+        ++queries;
+        double value = 0;
+        if (!decks_.answerNumber(command, value)) {
+            return 1;
+        }
+        *result = value;
+        return 0;
+    }
+    int32_t GetStringInfo(const char* command, char* buffer, int32_t size) override {
+        ++queries;
+        std::string text;
+        if (size <= 0 || !decks_.answerText(command, text)) {
+            return 1;
+        }
+        const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
+        std::memcpy(buffer, text.data(), length);
+        buffer[length] = '\0';
+        return 0;
+    }
+    int32_t DeclareParameter(void* variable, int32_t kind, int32_t id, const char* name,
+                             const char* shortName, float defaultValue) override {
+        if (id >= 1 && id <= 3) {
+            variables[id] = variable;
+        }
+        say("declared parameter " + std::to_string(id) + " \"" + name + "\" (\"" + shortName +
+            "\", kind " + std::to_string(kind) + ", default " +
+            std::to_string(static_cast<int>(defaultValue)) + ")");
+        return 0;
+    }
+
+    void* variables[4] = {};
+    std::atomic<long> queries{0};
+
+private:
+    DeckState& decks_;
+};
+
+// The host writes parameter variables directly, as the DJ application does.
+void writeInt(void* variable, int32_t value) {
+    std::atomic_ref<int32_t>(*static_cast<int32_t*>(variable)).store(value);
+}
+void writeKeyText(void* variable, const std::string& text) {
+    char* bytes = static_cast<char*>(variable);
+    for (size_t i = 0; i < 64; ++i) {
+        std::atomic_ref<char>(bytes[i]).store(i < text.size() && i < 63 ? text[i] : '\0');
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string pluginPath, setPath;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--plugin") == 0)
+            pluginPath = argv[i + 1];
+        if (std::strcmp(argv[i], "--set") == 0)
+            setPath = argv[i + 1];
+    }
+    if (pluginPath.empty() || setPath.empty()) {
+        std::fprintf(stderr, "usage: orvalink-stand-in-host --plugin LIBRARY --set SET_FILE\n");
+        return 2;
+    }
+    std::string error;
+    const auto events = readSet(setPath, error);
+    if (!events) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    prepareClipboard();
+    const GetClassObjectFunction getClassObject = loadPlugin(pluginPath, error);
+    if (getClassObject == nullptr) {
+        std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
+        return 1;
+    }
+    void* object = nullptr;
+    if (getClassObject(kClassId, kInterfaceId, &object) != 0 || object == nullptr) {
+        std::fprintf(stderr, "DllGetClassObject refused to create the plug-in\n");
+        return 1;
+    }
+    auto* plugin = static_cast<IVdjPlugin8*>(object);
+    DeckState decks;
+    StandInCallbacks callbacks(decks);
+    plugin->hostInstance = nullptr;
+    plugin->callbacks = &callbacks;
+
+    PluginInfo info = {};
+    plugin->OnGetPluginInfo(&info);
+    say(std::string("loaded ") + info.name + " " + info.version + " by " + info.author);
+    InterfaceRecord skin = {};
+    plugin->OnGetUserInterface(&skin);
+    say("skin: " + std::to_string(std::strlen(skin.xml)) + " bytes of XML, " +
+        std::to_string(skin.imageSize) + " bytes of PNG");
+
+    started = Clock::now();
+    plugin->OnLoad();
+    if (callbacks.variables[1] == nullptr || callbacks.variables[2] == nullptr ||
+        callbacks.variables[3] == nullptr) {
+        std::fprintf(stderr, "the plug-in did not declare its three parameters\n");
+        return 1;
+    }
+
+    std::atomic<bool> reading{true};
+    std::thread statusReader([&] {
+        std::string shown;
+        while (reading) {
+            char text[512];
+            plugin->OnGetParameterString(1, text, sizeof text);
+            if (shown != text) {
+                shown = text;
+                say("status: " + shown);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+
+    for (const SetEvent& event : *events) {
+        std::this_thread::sleep_until(started + std::chrono::duration<double>(event.at));
+        say("set: " + event.action + (event.rest.empty() ? "" : " " + event.rest));
+        if (event.action == "key" || event.action == "clearkey") {
+            writeKeyText(callbacks.variables[1], event.action == "key" ? event.rest : "");
+            plugin->OnParameter(1);
+        } else if (event.action == "paste") {
+            putTextOnClipboard(event.rest);
+            writeInt(callbacks.variables[2], 1);
+            plugin->OnParameter(2);
+            writeInt(callbacks.variables[2], 0);
+            plugin->OnParameter(2);
+        } else if (event.action == "switch") {
+            writeInt(callbacks.variables[3], event.rest == "on" ? 1 : 0);
+            plugin->OnParameter(3);
+        } else if (event.action == "end") {
+            break;
+        } else if (!decks.apply(event)) {
+            std::fprintf(stderr, "unknown set action \"%s\"\n", event.action.c_str());
+        }
+    }
+
+    reading = false;
+    statusReader.join();
+    const auto releaseStart = Clock::now();
+    plugin->Release();
+    const auto releaseTook =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - releaseStart);
+    say("released in " + std::to_string(releaseTook.count()) + " ms after " +
+        std::to_string(callbacks.queries.load()) + " host queries");
+    return 0;
+}
