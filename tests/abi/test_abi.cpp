@@ -1,0 +1,276 @@
+// The plug-in library through its binary interface alone, as the DJ
+// application sees it: the exported factory, the object's table of seven
+// operations called by position, the two host fields after the table
+// pointer, the host's callback table, and the records the plug-in fills.
+// Deliberately includes none of the plug-in's own headers.
+//   abi_tests LIBRARY SKIN_XML SKIN_PNG
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+std::string libraryPath, skinXmlPath, skinPngPath;
+
+constexpr uint32_t kClassNotAvailable = 0x80040111u;
+constexpr uint32_t kNotImplemented = 0x80004001u;
+const unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
+                                    0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
+const unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
+                                        0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
+
+using Factory = int32_t (*)(const void*, const void*, void**);
+
+Factory loadFactory() {
+#ifdef _WIN32
+    HMODULE library = LoadLibraryA(libraryPath.c_str());
+    return library ? reinterpret_cast<Factory>(
+                         reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")))
+                   : nullptr;
+#else
+    void* library = dlopen(libraryPath.c_str(), RTLD_NOW);
+    return library ? reinterpret_cast<Factory>(dlsym(library, "DllGetClassObject")) : nullptr;
+#endif
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The host's callback object: a table pointer followed by our own state.
+struct RawCallbacks {
+    void** table;
+    std::atomic<int> queries{0};
+    void* variables[4] = {};
+    int kinds[4] = {};
+};
+
+int32_t sendCommand(RawCallbacks*, const char*) { return 1; }
+int32_t getInfo(RawCallbacks* self, const char*, double*) {
+    ++self->queries;
+    return 1;
+}
+int32_t getStringInfo(RawCallbacks* self, const char*, char*, int32_t) {
+    ++self->queries;
+    return 1;
+}
+int32_t declareParameter(RawCallbacks* self, void* variable, int32_t kind, int32_t id,
+                         const char*, const char*, float) {
+    if (id >= 1 && id <= 3) {
+        self->variables[id] = variable;
+        self->kinds[id] = kind;
+    }
+    return 0;
+}
+void* callbackTable[4] = {reinterpret_cast<void*>(&sendCommand), reinterpret_cast<void*>(&getInfo),
+                          reinterpret_cast<void*>(&getStringInfo),
+                          reinterpret_cast<void*>(&declareParameter)};
+
+// The plug-in object seen as raw memory: slot N of its table, fields after it.
+struct RawPlugin {
+    void* object;
+
+    template <typename Result, typename... Args>
+    Result call(int slot, Args... args) {
+        void** table = *static_cast<void***>(object);
+        return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(object, args...);
+    }
+    void setHostFields(RawCallbacks* callbacks) {
+        void** fields = static_cast<void**>(object) + 1;
+        fields[0] = nullptr;
+        fields[1] = callbacks;
+    }
+    int32_t onLoad() { return call<int32_t>(0); }
+    uint32_t release() { return call<uint32_t>(2); }
+    int32_t dispose() { return call<int32_t>(3); }
+    int32_t onParameter(int32_t id) { return call<int32_t>(4, id); }
+    uint32_t parameterString(int32_t id, char* out, int32_t size) {
+        return static_cast<uint32_t>(call<int32_t>(5, id, out, size));
+    }
+};
+
+struct InfoRecord {
+    const char* name;
+    const char* author;
+    const char* description;
+    const char* version;
+    void* pointerField;
+    int32_t intField;
+};
+
+struct InterfaceRecord {
+    int32_t kind;
+    const char* xml;
+    const void* image;
+    int32_t imageSize;
+};
+
+class Abi : public ::testing::Test {
+protected:
+    Factory factory = loadFactory();
+    RawCallbacks callbacks{callbackTable};
+
+    RawPlugin create() {
+        void* object = nullptr;
+        EXPECT_EQ(factory(kClassId, kInterfaceId, &object), 0);
+        RawPlugin plugin{object};
+        plugin.setHostFields(&callbacks);
+        return plugin;
+    }
+    void SetUp() override { ASSERT_NE(factory, nullptr) << libraryPath; }
+};
+
+TEST_F(Abi, WrongClassOrInterfaceIsRefusedAndTheSlotLeftAlone) {
+    unsigned char otherClass[16];
+    std::memcpy(otherClass, kClassId, 16);
+    otherClass[15] ^= 1;
+    unsigned char otherInterface[16];
+    std::memcpy(otherInterface, kInterfaceId, 16);
+    otherInterface[0] ^= 0x80;
+    void* sentinel = &callbacks;
+    void* slot = sentinel;
+    EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, kInterfaceId, &slot)), kClassNotAvailable);
+    EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, otherInterface, &slot)), kClassNotAvailable);
+    EXPECT_EQ(static_cast<uint32_t>(factory(kClassId, otherInterface, &slot)), kClassNotAvailable);
+    EXPECT_EQ(slot, sentinel);
+}
+
+TEST_F(Abi, InformationRecordHasItsSixFields) {
+    RawPlugin plugin = create();
+    InfoRecord info;
+    std::memset(&info, 0xAB, sizeof info);
+    EXPECT_EQ(plugin.call<int32_t>(1, &info), 0);
+    EXPECT_STREQ(info.name, "Orvalink Now Playing");
+    EXPECT_STREQ(info.author, "Orvalink");
+    EXPECT_STREQ(info.description, "Shows the track you're playing on your Orvalink DJ page.");
+    EXPECT_STREQ(info.version, "1.2");
+    EXPECT_EQ(info.pointerField, nullptr);
+    EXPECT_EQ(info.intField, 0);
+    EXPECT_EQ(plugin.release(), 0u);
+}
+
+TEST_F(Abi, InterfaceRecordCarriesTheSkinXmlAndTheWholePng) {
+    RawPlugin plugin = create();
+    InterfaceRecord record = {};
+    EXPECT_EQ(plugin.call<int32_t>(6, &record), 0);
+    EXPECT_EQ(record.kind, 1);
+    EXPECT_EQ(std::string(record.xml), readFile(skinXmlPath));
+    const std::string png = readFile(skinPngPath);
+    ASSERT_EQ(static_cast<size_t>(record.imageSize), png.size());
+    EXPECT_EQ(std::memcmp(record.image, png.data(), png.size()), 0);
+    const auto* bytes = static_cast<const unsigned char*>(record.image);
+    const auto be32 = [&](size_t at) {
+        return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
+               uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+    };
+    EXPECT_EQ(std::memcmp(bytes + 12, "IHDR", 4), 0);
+    EXPECT_EQ(be32(16), 400u);
+    EXPECT_EQ(be32(20), 780u);
+    EXPECT_EQ(bytes[24], 8);   // bit depth
+    EXPECT_EQ(bytes[25], 2);   // RGB
+    EXPECT_EQ(bytes[28], 0);   // not interlaced
+    plugin.release();
+}
+
+TEST_F(Abi, ParameterStringsForEveryIdAndBufferSize) {
+    RawPlugin plugin = create();
+    plugin.onLoad();
+    ASSERT_EQ(callbacks.kinds[1], 3);
+    ASSERT_EQ(callbacks.kinds[2], 0);
+    ASSERT_EQ(callbacks.kinds[3], 2);
+    const std::string status = "Paste your Orvalink key to start";
+    char out[600];
+    for (const int id : {0, 4}) {
+        std::memset(out, 'x', sizeof out);
+        EXPECT_EQ(plugin.parameterString(id, out, sizeof out), kNotImplemented);
+        EXPECT_EQ(out[0], 'x');
+    }
+    for (const int id : {1, 2}) {
+        std::memset(out, 'x', sizeof out);
+        EXPECT_EQ(plugin.parameterString(id, out, 0), kNotImplemented);
+        EXPECT_EQ(plugin.parameterString(id, out, -5), kNotImplemented);
+        EXPECT_EQ(out[0], 'x');
+        EXPECT_EQ(plugin.parameterString(id, out, 1), 0u);
+        EXPECT_EQ(out[0], '\0');
+        EXPECT_EQ(out[1], 'x');
+        EXPECT_EQ(plugin.parameterString(id, out, 10), 0u);
+        EXPECT_EQ(std::string(out, 10), status.substr(0, 9) + '\0');
+        EXPECT_EQ(out[10], 'x');
+        EXPECT_EQ(plugin.parameterString(id, out, sizeof out), 0u);
+        EXPECT_EQ(std::string(out), status);
+        EXPECT_EQ(std::string(out + status.size(), sizeof out - status.size()),
+                  std::string(sizeof out - status.size(), '\0'));
+    }
+    EXPECT_EQ(plugin.parameterString(3, out, sizeof out), 0u);
+    EXPECT_STREQ(out, "On");
+
+    *static_cast<int32_t*>(callbacks.variables[3]) = -7;
+    plugin.parameterString(3, out, sizeof out);
+    EXPECT_STREQ(out, "On");
+    *static_cast<int32_t*>(callbacks.variables[3]) = 0;
+    EXPECT_EQ(plugin.onParameter(3), 0);
+    plugin.parameterString(3, out, sizeof out);
+    EXPECT_STREQ(out, "Off");
+    plugin.parameterString(1, out, sizeof out);
+    EXPECT_STREQ(out, "Paused");
+    EXPECT_EQ(plugin.onParameter(99), 0);
+    plugin.release();
+}
+
+TEST_F(Abi, ReleaseDuringTheInitialWaitIsPromptAndQuiet) {
+    for (const bool dispose : {false, true}) {
+        RawPlugin plugin = create();
+        EXPECT_EQ(plugin.onLoad(), 0);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(dispose ? static_cast<uint32_t>(plugin.dispose()) : plugin.release(), 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    }
+    EXPECT_EQ(callbacks.queries, 0);
+}
+
+TEST_F(Abi, ObjectsAreIndependentAndReleasableUnloaded) {
+    RawPlugin first = create();
+    RawPlugin second = create();
+    EXPECT_NE(first.object, second.object);
+    first.onLoad();
+    second.onLoad();
+    *static_cast<int32_t*>(callbacks.variables[3]) = 0;  // the second object's switch
+    second.onParameter(3);
+    char out[64];
+    first.parameterString(1, out, sizeof out);
+    EXPECT_STREQ(out, "Paste your Orvalink key to start");
+    second.parameterString(1, out, sizeof out);
+    EXPECT_STREQ(out, "Paused");
+    EXPECT_EQ(first.release(), 0u);
+    EXPECT_EQ(second.release(), 0u);
+    RawPlugin neverLoaded = create();
+    EXPECT_EQ(neverLoaded.release(), 0u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: abi_tests LIBRARY SKIN_XML SKIN_PNG\n");
+        return 2;
+    }
+    libraryPath = argv[1];
+    skinXmlPath = argv[2];
+    skinPngPath = argv[3];
+    return RUN_ALL_TESTS();
+}
