@@ -1,0 +1,251 @@
+// End to end: the loopback build of the plug-in, loaded by the stand-in host
+// playing a scripted set, publishing to the stand-in service on the loopback
+// port that build points at. The host command comes from ORVALINK_E2E_HOST
+// (the native host with the shared object, or the Windows host under Wine
+// with the DLL); its status lines, the service's record of every request and
+// the DJ page are checked. Real time: each scenario lasts as long as its set.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "stand_in_service.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+const std::string kKeyAnn = "zvknp_AnnAnnAnnAnnAnnAnnAnnAnnAnnAnn01";
+const std::string kKeyBob = "zvknp_BobBobBobBobBobBobBobBobBobBob02";
+const std::string kUnknownKey = "zvknp_NobodyNobodyNobodyNobodyNobo-_03";
+constexpr int kLoopbackPort = 47811;
+
+struct StatusLine {
+    double at;
+    std::string text;
+};
+
+struct HostRun {
+    int exitCode = -1;
+    std::string output;
+    std::vector<StatusLine> statuses;
+
+    bool saw(const std::string& text) const {
+        for (const StatusLine& s : statuses) {
+            if (s.text == text) return true;
+        }
+        return false;
+    }
+    // The first time the status read `text`, or -1.
+    double firstAt(const std::string& text) const {
+        for (const StatusLine& s : statuses) {
+            if (s.text == text) return s.at;
+        }
+        return -1;
+    }
+};
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    StandInService service{StandInOptions{kLoopbackPort, {{kKeyAnn, "DJ Ann"}, {kKeyBob, "DJ Bob"}},
+                                          "", ""}};
+    httplib::Client control{"127.0.0.1", kLoopbackPort};
+    fs::path work = fs::temp_directory_path() / ("orvalink-e2e-" + std::to_string(getpid()));
+
+    void SetUp() override {
+        ASSERT_FALSE(env("ORVALINK_E2E_HOST").empty()) << "set ORVALINK_E2E_HOST";
+        ASSERT_TRUE(service.bind()) << "port " << kLoopbackPort << " is taken";
+        service.serveInBackground();
+        fs::create_directories(work);
+    }
+    void TearDown() override { fs::remove_all(work); }
+
+    void fault(const json& spec) {
+        ASSERT_EQ(control.Post("/_test/faults", spec.dump(), "application/json")->status, 200);
+    }
+    json requests() { return json::parse(control.Get("/_test/requests")->body); }
+    json history(const std::string& account) {
+        return json::parse(control.Get("/_test/accounts")->body)[account]["history"];
+    }
+    std::string djPage(const std::string& account) {
+        return control.Get(("/dj/" + account).c_str())->body;
+    }
+
+    HostRun runSet(const std::string& set, const std::string& environment = "") {
+        const fs::path setFile = work / "scenario.set";
+        std::ofstream(setFile) << set;
+        const std::string command =
+            environment + " " + env("ORVALINK_E2E_HOST") + " --set '" + setFile.string() + "'";
+        HostRun run;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return run;
+        }
+        char line[1024];
+        const std::regex statusLine(R"(\[\s*([0-9.]+)s\] status: (.*))");
+        while (std::fgets(line, sizeof line, pipe) != nullptr) {
+            run.output += line;
+            // Windows programs end their lines with CR LF.
+            std::string text = line;
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+                text.pop_back();
+            }
+            std::smatch m;
+            if (std::regex_match(text, m, statusLine)) {
+                run.statuses.push_back({std::stod(m[1]), m[2]});
+            }
+        }
+        const int status = pclose(pipe);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+};
+
+// Every request carries the user agent, the key and the JSON content type.
+void expectHeaders(const json& request, const std::string& key) {
+    EXPECT_EQ(request["path"], "/api/now-playing");
+    EXPECT_EQ(request["headers"]["Authorization"], "Bearer " + key);
+    EXPECT_EQ(request["headers"]["Content-Type"], "application/json");
+    EXPECT_EQ(request["headers"]["User-Agent"], "Orvalink-vdj-plugin/1.0");
+}
+
+std::string playDocument(const std::string& title, const std::string& artist,
+                         const std::string& playedAt) {
+    return R"({"tracks":[{"title":")" + title + R"(","artist":")" + artist +
+           R"(","playedAt":")" + playedAt + R"("}]})";
+}
+
+TEST_F(EndToEnd, TypedKeyPublishesAndTheSwitchPausesAndResumes) {
+    const HostRun run = runSet(
+        "0 load 1 Midnight City|M83\n"
+        "0.5 key " + kKeyAnn + "\n"
+        "1 play 1\n"
+        "27 switch off\n"
+        "27.5 load 2 Strobe|deadmau5\n"
+        "28 play 2\n"
+        "28 stop 1\n"
+        "40 switch on\n"
+        "68 end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(run.saw("Connected as DJ Ann")) << run.output;
+    const double paused = run.firstAt("Paused");
+    EXPECT_GE(paused, 26.9) << run.output;
+    EXPECT_LT(paused, 28) << "the switch shows at once, not at the next pass";
+    EXPECT_LT(run.firstAt("Connected as DJ Ann \xC2\xB7 sent Midnight City"), paused);
+    EXPECT_GT(run.firstAt("Connected as DJ Ann \xC2\xB7 sent Strobe"), 60) << run.output;
+
+    const json sent = requests();
+    ASSERT_EQ(sent.size(), 3u) << sent.dump(1);
+    EXPECT_EQ(sent[0]["method"], "GET");
+    EXPECT_EQ(sent[0]["body"], "");
+    const json plays = history("DJ Ann");
+    ASSERT_EQ(plays.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        expectHeaders(sent[i], kKeyAnn);
+        EXPECT_EQ(sent[i + 1]["method"], "POST");
+        EXPECT_EQ(sent[i + 1]["body"],
+                  playDocument(plays[i]["title"], plays[i]["artist"], plays[i]["playedAt"]));
+    }
+    EXPECT_EQ(plays[0]["title"], "Midnight City");
+    EXPECT_EQ(plays[1]["title"], "Strobe");
+    const std::string page = djPage("DJ Ann");
+    EXPECT_LT(page.find("Strobe"), page.find("Midnight City"));  // newest first
+}
+
+TEST_F(EndToEnd, PastedKeysFromNothingToRejectedToConnected) {
+    const HostRun run = runSet(
+        "0 load 1 Around the World|Daft Punk\n"
+        "0 play 1\n"
+        "0.5 paste no key in this text\n"
+        "2 paste " + kUnknownKey + "\n"
+        "5.5 paste here it is: " + kKeyBob + "\n"
+        "31 end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const double noKey = run.firstAt("Copy your key on your Orvalink dashboard first");
+    const double rejected =
+        run.firstAt("That key didn't work. Make a new one on your dashboard");
+    const double connected = run.firstAt("Connected as DJ Bob");
+    EXPECT_GE(noKey, 0) << run.output;
+    EXPECT_GT(rejected, noKey) << run.output;
+    EXPECT_GT(connected, rejected) << run.output;
+    EXPECT_TRUE(run.saw("Connected as DJ Bob \xC2\xB7 sent Around the World")) << run.output;
+
+    const json sent = requests();
+    ASSERT_EQ(sent.size(), 3u) << sent.dump(1);
+    expectHeaders(sent[0], kUnknownKey);
+    expectHeaders(sent[1], kKeyBob);
+    expectHeaders(sent[2], kKeyBob);
+    const json plays = history("DJ Bob");
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(sent[2]["body"], playDocument("Around the World", "Daft Punk", plays[0]["playedAt"]));
+}
+
+TEST_F(EndToEnd, KeyFromTheSettingsFileWhenTheKeyParameterIsEmpty) {
+    fs::path appData = work / "config";
+    std::string environment = "XDG_CONFIG_HOME='" + appData.string() + "'";
+    if (!env("ORVALINK_E2E_WINEPREFIX").empty()) {
+        // Wine names the prefix's user after the Unix account.
+        appData = fs::path(env("ORVALINK_E2E_WINEPREFIX")) / "drive_c" / "users" /
+                  getpwuid(getuid())->pw_name / "AppData" / "Roaming";
+        environment.clear();
+    }
+    fs::create_directories(appData / "Orvalink");
+    std::ofstream(appData / "Orvalink" / "now-playing.json")
+        << "{\n  \"theme\": \"dark\",\n  \"key\": \"" << kKeyAnn << "\"\n}\n";
+    const HostRun run = runSet("6 end\n", environment);
+    fs::remove_all(appData / "Orvalink");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(run.saw("Connected as DJ Ann")) << run.output;
+    const json sent = requests();
+    ASSERT_EQ(sent.size(), 1u);
+    expectHeaders(sent[0], kKeyAnn);
+}
+
+TEST_F(EndToEnd, ServiceDownThenBackResendsAndTooManyRequestsDrops) {
+    fault({{"count", 1}});                   // the verification goes through
+    fault({{"count", 1}, {"close", true}});  // the first send finds the service down
+    fault({{"count", 1}, {"status", 503}});  // and the retry 15 s later too
+    fault({{"count", 1}});                   // then it is back
+    fault({{"count", 1}, {"status", 429}});  // the next send is turned away
+    const HostRun run = runSet(
+        "0 load 1 Levels|Avicii\n"
+        "0 play 1\n"
+        "0.5 key " + kKeyAnn + "\n"
+        "58 load 2 Pjanoo|Eric Prydz\n"
+        "58 play 2\n"
+        "58 stop 1\n"
+        "84 end\n");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const double down = run.firstAt("Can't reach Orvalink. Will resend");
+    const double back = run.firstAt("Connected as DJ Ann \xC2\xB7 sent Levels");
+    EXPECT_GT(down, 0) << run.output;
+    EXPECT_GE(back - down, 29) << "two back-offs of 15 s";
+    EXPECT_FALSE(run.saw("Connected as DJ Ann \xC2\xB7 sent Pjanoo")) << run.output;
+
+    const json sent = requests();
+    ASSERT_EQ(sent.size(), 5u) << sent.dump(1);
+    const json plays = history("DJ Ann");
+    ASSERT_EQ(plays.size(), 1u) << "the play dropped on 429 never arrives";
+    for (size_t i = 1; i <= 3; ++i) {
+        EXPECT_EQ(sent[i]["body"], playDocument("Levels", "Avicii", plays[0]["playedAt"]));
+    }
+    EXPECT_NE(sent[4]["body"].get<std::string>().find("Pjanoo"), std::string::npos);
+    EXPECT_EQ(json::parse(control.Get("/_test/accounts")->body)["DJ Ann"]["history"][0]["count"],
+              1);
+}
+
+}  // namespace
