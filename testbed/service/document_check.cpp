@@ -1,19 +1,24 @@
 #include "document_check.h"
 
-#include <regex>
 #include <set>
 
 namespace {
 
+// YYYY-MM-DDTHH:MM:SSZ with every field in its range.
 bool isUtcTimestamp(const std::string& text) {
-    static const std::regex form(R"((\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})Z)");
-    std::smatch m;
-    if (!std::regex_match(text, m, form)) {
+    const std::string form = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != form.size()) {
         return false;
     }
-    const int month = std::stoi(m[2]), day = std::stoi(m[3]);
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31 && std::stoi(m[4]) <= 23 &&
-           std::stoi(m[5]) <= 59 && std::stoi(m[6]) <= 60;
+    for (size_t i = 0; i < form.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (form[i] == 'd' ? !digit : text[i] != form[i]) {
+            return false;
+        }
+    }
+    const auto field = [&](size_t at) { return std::stoi(text.substr(at, 2)); };
+    return field(5) >= 1 && field(5) <= 12 && field(8) >= 1 && field(8) <= 31 && field(11) <= 23 &&
+           field(14) <= 59 && field(17) <= 60;
 }
 
 std::optional<std::string> checkMembers(const nlohmann::json& object,

@@ -59,7 +59,9 @@ struct RawCallbacks {
     int kinds[4] = {};
 };
 
-int32_t sendCommand(RawCallbacks*, const char*) { return 1; }
+int32_t sendCommand(RawCallbacks*, const char*) {
+    return 1;
+}
 int32_t getInfo(RawCallbacks* self, const char*, double*) {
     ++self->queries;
     return 1;
@@ -68,8 +70,8 @@ int32_t getStringInfo(RawCallbacks* self, const char*, char*, int32_t) {
     ++self->queries;
     return 1;
 }
-int32_t declareParameter(RawCallbacks* self, void* variable, int32_t kind, int32_t id,
-                         const char*, const char*, float) {
+int32_t declareParameter(RawCallbacks* self, void* variable, int32_t kind, int32_t id, const char*,
+                         const char*, float) {
     if (id >= 1 && id <= 3) {
         self->variables[id] = variable;
         self->kinds[id] = kind;
@@ -144,7 +146,8 @@ TEST_F(Abi, WrongClassOrInterfaceIsRefusedAndTheSlotLeftAlone) {
     void* sentinel = &callbacks;
     void* slot = sentinel;
     EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, kInterfaceId, &slot)), kClassNotAvailable);
-    EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, otherInterface, &slot)), kClassNotAvailable);
+    EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, otherInterface, &slot)),
+              kClassNotAvailable);
     EXPECT_EQ(static_cast<uint32_t>(factory(kClassId, otherInterface, &slot)), kClassNotAvailable);
     EXPECT_EQ(slot, sentinel);
 }
@@ -180,9 +183,9 @@ TEST_F(Abi, InterfaceRecordCarriesTheSkinXmlAndTheWholePng) {
     EXPECT_EQ(std::memcmp(bytes + 12, "IHDR", 4), 0);
     EXPECT_EQ(be32(16), 400u);
     EXPECT_EQ(be32(20), 780u);
-    EXPECT_EQ(bytes[24], 8);   // bit depth
-    EXPECT_EQ(bytes[25], 2);   // RGB
-    EXPECT_EQ(bytes[28], 0);   // not interlaced
+    EXPECT_EQ(bytes[24], 8);  // bit depth
+    EXPECT_EQ(bytes[25], 2);  // RGB
+    EXPECT_EQ(bytes[28], 0);  // not interlaced
     plugin.release();
 }
 
