@@ -18,7 +18,7 @@ void NowPlayingEngine::sendPending() {
     bool includeUpNext = false;
     size_t sentCount = 0;
     {
-        std::lock_guard lock(engineMutex);
+        MutexLock lock(engineMutex);
         if ((playQueue.empty() && !upNextChanged) || !keyVerified || retryAt > clock()) {
             return;
         }
@@ -30,7 +30,7 @@ void NowPlayingEngine::sendPending() {
 
     const HttpResult reply = httpPost("POST", keyToUse, document);
 
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     if (reply.statusCode == 200) {
         playQueue.erase(playQueue.begin(), playQueue.begin() + static_cast<std::ptrdiff_t>(std::min(
                                                                    sentCount, playQueue.size())));

@@ -7,7 +7,7 @@
 
 void NowPlayingEngine::setKey(const std::string& text) {
     const std::string found = extractKey(text);
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     if (!found.empty() && found == key) {
         return;
     }

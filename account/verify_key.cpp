@@ -13,7 +13,7 @@ constexpr int64_t kRetryAfterFailure = 15;
 void NowPlayingEngine::verifyKey() {
     std::string keyToCheck;
     {
-        std::lock_guard lock(engineMutex);
+        MutexLock lock(engineMutex);
         if (!keyPending || key.empty() || retryAt > clock()) {
             return;
         }
@@ -22,7 +22,7 @@ void NowPlayingEngine::verifyKey() {
 
     const HttpResult reply = httpPost("GET", keyToCheck, "");
 
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     if (key != keyToCheck) {
         return;
     }

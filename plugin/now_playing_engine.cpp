@@ -10,11 +10,11 @@ NowPlayingEngine::NowPlayingEngine(HostNumberFunction hostNumber, HostTextFuncti
       clock(std::move(clock)) {}
 
 void NowPlayingEngine::setSendEnabled(bool on) {
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     sendEnabled = on;
 }
 
 std::string NowPlayingEngine::statusText() {
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     return sendEnabled ? status : std::string(status::kPaused);
 }

@@ -10,11 +10,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "account/status_texts.h"
+#include "plugin/annotated_mutex.h"
 #include "service/http_result.h"
 #include "tracks/track.h"
 
@@ -54,30 +54,31 @@ struct NowPlayingEngine {
     const HttpPostFunction httpPost;
     const ClockFunction clock;
 
-    std::mutex engineMutex;
-    // Guarded by engineMutex.
-    std::string key;
-    bool keyPending = false;
-    bool keyVerified = false;
-    bool sendEnabled = true;
-    std::string accountName;
-    std::string status = status::kPasteKeyToStart;
-    uint32_t onAirDeck = 0;  // written under the lock; its only writer also reads it without
-    Track candidate;
-    int64_t candidateSince = 0;
-    Track current;
-    std::vector<Track> playQueue;  // oldest first, at most kPlayQueueLimit
-    int64_t retryAt = 0;
-    std::vector<Track> recentPlays;  // oldest first, at most kRecentPlaysLimit
-    std::vector<Track> upNextPending;
-    int64_t upNextPendingSince = 0;
-    std::vector<Track> upNext;
-    bool upNextChanged = false;
-    int64_t upNextSentAt = 0;
+    Mutex engineMutex;
+    std::string key GUARDED_BY(engineMutex);
+    bool keyPending GUARDED_BY(engineMutex) = false;
+    bool keyVerified GUARDED_BY(engineMutex) = false;
+    bool sendEnabled GUARDED_BY(engineMutex) = true;
+    std::string accountName GUARDED_BY(engineMutex);
+    std::string status GUARDED_BY(engineMutex) = status::kPasteKeyToStart;
+    // Written under the lock; its only writer, the worker, also reads it without.
+    uint32_t onAirDeck GUARDED_BY(engineMutex) = 0;
+    Track candidate GUARDED_BY(engineMutex);
+    int64_t candidateSince GUARDED_BY(engineMutex) = 0;
+    Track current GUARDED_BY(engineMutex);
+    std::vector<Track> playQueue GUARDED_BY(engineMutex);  // oldest first, at most 50
+    int64_t retryAt GUARDED_BY(engineMutex) = 0;
+    std::vector<Track> recentPlays GUARDED_BY(engineMutex);  // oldest first, at most 10
+    std::vector<Track> upNextPending GUARDED_BY(engineMutex);
+    int64_t upNextPendingSince GUARDED_BY(engineMutex) = 0;
+    std::vector<Track> upNext GUARDED_BY(engineMutex);
+    bool upNextChanged GUARDED_BY(engineMutex) = false;
+    int64_t upNextSentAt GUARDED_BY(engineMutex) = 0;
 
 private:
     bool askNumber(const std::string& command, double& value);
     std::vector<DeckState> scanDecks();
     void readUpNext(const std::vector<DeckState>& decks, const DeckState* onAir);
     void countOnAirTrack(const DeckState* onAir);
+    uint32_t lastOnAirDeck() const NO_THREAD_SAFETY_ANALYSIS { return onAirDeck; }
 };

@@ -154,7 +154,7 @@ private:
     }
 
     // keyText as text: the bytes before the first NUL within its 64.
-    std::string readKeyText() {
+    std::string readKeyText() REQUIRES(keyMutex) {
         std::string text;
         for (char& byte : keyText) {
             const char value = std::atomic_ref<char>(byte).load(std::memory_order_relaxed);
@@ -166,8 +166,8 @@ private:
         return text;
     }
 
-    // Replaces keyText with the key, zero-filled; keyMutex is held.
-    void writeKeyText(const std::string& key) {
+    // Replaces keyText with the key, zero-filled.
+    void writeKeyText(const std::string& key) REQUIRES(keyMutex) {
         for (size_t i = 0; i < kKeyTextSize; ++i) {
             const char value = i < key.size() && i < kKeyTextSize - 1 ? key[i] : '\0';
             std::atomic_ref<char>(keyText[i]).store(value, std::memory_order_relaxed);
@@ -177,7 +177,7 @@ private:
     // "Paste key": a key from the clipboard into keyText, or the paste message.
     void pasteKey() {
         const std::string key = extractKey(readClipboardText());
-        std::lock_guard lock(keyMutex);
+        MutexLock lock(keyMutex);
         if (!key.empty()) {
             writeKeyText(key);
         } else {
@@ -189,13 +189,13 @@ private:
     void syncKeyText(bool& settingsTried) {
         std::string text;
         {
-            std::lock_guard lock(keyMutex);
+            MutexLock lock(keyMutex);
             text = readKeyText();
         }
         if (text.empty() && !settingsTried) {
             const std::string saved = extractKey(loadSavedKey());
             if (!saved.empty()) {
-                std::lock_guard lock(keyMutex);
+                MutexLock lock(keyMutex);
                 writeKeyText(saved);
                 text = saved;
             }
@@ -222,12 +222,12 @@ private:
     }
 
     NowPlayingEngine engine;
-    char keyText[kKeyTextSize] = {};
+    char keyText[kKeyTextSize] GUARDED_BY(keyMutex) = {};  // the host writes it without
     int32_t pasteButton = 0;
     int32_t sendSwitch = 1;
     std::atomic<bool> pasteFoundNoKey{false};
     std::string lastKeyText;  // worker thread only
-    std::mutex keyMutex;
+    Mutex keyMutex;
     std::mutex wakeMutex;
     std::condition_variable wakeCondition;
     bool stopRequested = false;

@@ -52,7 +52,7 @@ void NowPlayingEngine::pollDecks() {
         return;
     }
     const std::vector<DeckState> decks = scanDecks();
-    const DeckState* onAir = chooseOnAirDeck(decks, onAirDeck);
+    const DeckState* onAir = chooseOnAirDeck(decks, lastOnAirDeck());
     readUpNext(decks, onAir);
     countOnAirTrack(onAir);
 }
@@ -83,7 +83,7 @@ std::vector<DeckState> NowPlayingEngine::scanDecks() {
 }
 
 void NowPlayingEngine::countOnAirTrack(const DeckState* onAir) {
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     if (onAir == nullptr) {
         onAirDeck = 0;
         return;

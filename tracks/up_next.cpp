@@ -37,7 +37,7 @@ void NowPlayingEngine::readUpNext(const std::vector<DeckState>& decks, const Dec
 
     std::vector<Track> exclusions;
     {
-        std::lock_guard lock(engineMutex);
+        MutexLock lock(engineMutex);
         exclusions = recentPlays;
         exclusions.push_back(candidate);
     }
@@ -68,7 +68,7 @@ std::vector<Track> NowPlayingEngine::readAutomixList() {
 }
 
 void NowPlayingEngine::updateUpNext(std::vector<Track> list, int64_t settle) {
-    std::lock_guard lock(engineMutex);
+    MutexLock lock(engineMutex);
     const int64_t now = clock();
     if (!sameTrackList(list, upNextPending)) {
         upNextPending = std::move(list);

@@ -5,14 +5,14 @@
 
 void NowPlayingEngine::tick() {
     {
-        std::lock_guard lock(engineMutex);
+        MutexLock lock(engineMutex);
         if (!sendEnabled || key.empty()) {
             return;
         }
     }
     verifyKey();
     {
-        std::lock_guard lock(engineMutex);
+        MutexLock lock(engineMutex);
         if (!keyVerified) {
             return;
         }

@@ -13,6 +13,7 @@
 #include "dj_set.h"
 #include "host_platform.h"
 #include "plugin/host_interface.h"
+#include "stand_in_callbacks.h"
 
 namespace {
 
@@ -30,49 +31,6 @@ void say(const std::string& what) {
     std::printf("[%7.1fs] %s\n", seconds, what.c_str());
     std::fflush(stdout);
 }
-
-class StandInCallbacks : public HostCallbacks {
-public:
-    explicit StandInCallbacks(DeckState& decks) : decks_(decks) {}
-
-    int32_t SendCommand(const char*) override { return 1; }
-    int32_t GetInfo(const char* command, double* result) override {
-        ++queries;
-        double value = 0;
-        if (!decks_.answerNumber(command, value)) {
-            return 1;
-        }
-        *result = value;
-        return 0;
-    }
-    int32_t GetStringInfo(const char* command, char* buffer, int32_t size) override {
-        ++queries;
-        std::string text;
-        if (size <= 0 || !decks_.answerText(command, text)) {
-            return 1;
-        }
-        const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
-        std::memcpy(buffer, text.data(), length);
-        buffer[length] = '\0';
-        return 0;
-    }
-    int32_t DeclareParameter(void* variable, int32_t kind, int32_t id, const char* name,
-                             const char* shortName, float defaultValue) override {
-        if (id >= 1 && id <= 3) {
-            variables[id] = variable;
-        }
-        say("declared parameter " + std::to_string(id) + " \"" + name + "\" (\"" + shortName +
-            "\", kind " + std::to_string(kind) + ", default " +
-            std::to_string(static_cast<int>(defaultValue)) + ")");
-        return 0;
-    }
-
-    void* variables[4] = {};
-    std::atomic<long> queries{0};
-
-private:
-    DeckState& decks_;
-};
 
 // The host writes parameter variables directly, as the DJ application does.
 void writeInt(void* variable, int32_t value) {
@@ -118,7 +76,7 @@ int main(int argc, char** argv) {
     }
     auto* plugin = static_cast<IVdjPlugin8*>(object);
     DeckState decks;
-    StandInCallbacks callbacks(decks);
+    StandInCallbacks callbacks(decks, say);
     plugin->hostInstance = nullptr;
     plugin->callbacks = &callbacks;
 

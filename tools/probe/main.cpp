@@ -1,0 +1,216 @@
+// orvalink-probe: measures the plug-in library from the host's side.
+//   orvalink-probe latency LIBRARY KEY   host-thread calls while the worker is
+//                                        stuck in an exchange (the service must
+//                                        hold its replies)
+//   orvalink-probe idle LIBRARY KEY SECONDS   CPU time and host queries while
+//                                        connected with nothing playing, then
+//                                        with sending off and no key
+//   orvalink-probe release LIBRARY KEY   Release in the initial wait, in a pass
+//                                        wait, and during a stalled exchange
+// The library is the loopback build; the stand-in service must listen on the
+// port it points at.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dj_set.h"
+#include "host_platform.h"
+#include "plugin/host_interface.h"
+#include "process_cpu.h"
+#include "stand_in_callbacks.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
+                                        0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
+constexpr unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
+                                            0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
+
+// One loaded plug-in object with the stand-in host's callbacks.
+struct LoadedPlugin {
+    DeckState decks;
+    StandInCallbacks callbacks{decks, [](const std::string&) {}};
+    IVdjPlugin8* plugin = nullptr;
+
+    bool create(GetClassObjectFunction factory) {
+        void* object = nullptr;
+        if (factory(kClassId, kInterfaceId, &object) != 0) {
+            return false;
+        }
+        plugin = static_cast<IVdjPlugin8*>(object);
+        plugin->hostInstance = nullptr;
+        plugin->callbacks = &callbacks;
+        return true;
+    }
+    void load(const std::string& key) {
+        plugin->OnLoad();
+        char* keyText = static_cast<char*>(callbacks.variables[1]);
+        std::strncpy(keyText, key.c_str(), 63);
+        plugin->OnParameter(1);
+    }
+    void setSwitch(int32_t value) {
+        *static_cast<int32_t*>(callbacks.variables[3]) = value;
+        plugin->OnParameter(3);
+    }
+    double release() {
+        const auto start = Clock::now();
+        plugin->Release();
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    }
+};
+
+struct Percentiles {
+    double p50, p99, p999, max;
+};
+
+Percentiles percentiles(std::vector<double>& ns) {
+    std::sort(ns.begin(), ns.end());
+    const auto at = [&](double q) { return ns[std::min(ns.size() - 1, size_t(q * ns.size()))]; };
+    return {at(0.50), at(0.99), at(0.999), ns.back()};
+}
+
+void printRow(const char* what, size_t calls, const Percentiles& p) {
+    std::printf("  %-34s %9zu calls  p50 %7.0f ns  p99 %7.0f ns  p99.9 %7.0f ns  max %9.0f ns\n",
+                what, calls, p.p50, p.p99, p.p999, p.max);
+}
+
+template <typename Call>
+std::vector<double> timeCalls(Call call, std::chrono::milliseconds duration) {
+    std::vector<double> ns;
+    ns.reserve(4'000'000);
+    const auto end = Clock::now() + duration;
+    while (Clock::now() < end) {
+        const auto start = Clock::now();
+        call();
+        ns.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count());
+    }
+    return ns;
+}
+
+int latency(GetClassObjectFunction factory, const std::string& key) {
+    LoadedPlugin loaded;
+    if (!loaded.create(factory))
+        return 1;
+    loaded.load(key);
+    std::this_thread::sleep_for(3500ms);  // the first pass is now waiting for its reply
+
+    char out[512];
+    std::vector<double> ns = timeCalls(
+        [&] {
+            loaded.plugin->OnGetParameterString(1, out, sizeof out);
+            loaded.plugin->OnGetParameterString(3, out, sizeof out);
+            loaded.plugin->OnParameter(3);
+        },
+        5000ms);
+    std::vector<double> single =
+        timeCalls([&] { loaded.plugin->OnGetParameterString(1, out, sizeof out); }, 1000ms);
+
+    // The floor: a bare lock and a copy of the same text into 512 bytes.
+    std::mutex mutex;
+    const std::string status(loaded.plugin->OnGetParameterString(1, out, sizeof out) == 0 ? out
+                                                                                          : "");
+    std::vector<double> floor = timeCalls(
+        [&] {
+            std::lock_guard lock(mutex);
+            std::memset(out, 0, sizeof out);
+            std::memcpy(out, status.data(), std::min(status.size(), sizeof out - 1));
+        },
+        1000ms);
+    std::printf("host-thread calls while the worker waits for a stalled reply (status \"%s\"):\n",
+                status.c_str());
+    printRow("string(1) + string(3) + param(3)", ns.size(), percentiles(ns));
+    printRow("string(1) alone", single.size(), percentiles(single));
+    printRow("floor: lock + copy into 512 bytes", floor.size(), percentiles(floor));
+    std::printf("  release after the test: %.0f ms\n", loaded.release());
+    return 0;
+}
+
+int idle(GetClassObjectFunction factory, const std::string& key, int seconds) {
+    LoadedPlugin loaded;
+    if (!loaded.create(factory))
+        return 1;
+    loaded.load(key);
+    std::this_thread::sleep_for(4s);  // verified in the first pass
+    const double cpuStart = processCpuSeconds();
+    const long queriesStart = loaded.callbacks.queries;
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu = processCpuSeconds() - cpuStart;
+    const long queries = loaded.callbacks.queries - queriesStart;
+    std::printf(
+        "idle, connected, nothing playing, %d s: CPU %.3f s (%.4f%% of one core), "
+        "%ld host queries (%.1f passes of 5 queries)\n",
+        seconds, cpu, 100 * cpu / seconds, queries, queries / 5.0);
+    loaded.release();
+
+    LoadedPlugin off;
+    if (!off.create(factory))
+        return 1;
+    off.plugin->OnLoad();
+    off.setSwitch(0);
+    const double offCpuStart = processCpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double offCpu = processCpuSeconds() - offCpuStart;
+    std::printf("idle, sending off, no key, %d s: CPU %.3f s, %ld host queries\n", seconds, offCpu,
+                off.callbacks.queries.load());
+    off.release();
+    return 0;
+}
+
+int release(GetClassObjectFunction factory, const std::string& key) {
+    LoadedPlugin initial;
+    if (!initial.create(factory))
+        return 1;
+    initial.load(key);
+    std::this_thread::sleep_for(1s);
+    std::printf("Release during the initial wait: %.2f ms\n", initial.release());
+
+    LoadedPlugin passWait;
+    if (!passWait.create(factory))
+        return 1;
+    passWait.load(key);
+    passWait.setSwitch(0);  // passes make no exchange
+    std::this_thread::sleep_for(4s);
+    std::printf("Release during a pass wait: %.2f ms\n", passWait.release());
+
+    LoadedPlugin stalled;
+    if (!stalled.create(factory))
+        return 1;
+    stalled.load(key);
+    std::this_thread::sleep_for(4s);  // the first pass's request has waited about 1 s
+    std::printf(
+        "Release during a stalled exchange (about 9 s of its 10 s time-out left): "
+        "%.2f ms\n",
+        stalled.release());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: orvalink-probe latency|idle|release LIBRARY KEY [SECONDS]\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    std::string error;
+    const GetClassObjectFunction factory = loadPlugin(argv[2], error);
+    if (factory == nullptr) {
+        std::fprintf(stderr, "cannot load %s: %s\n", argv[2], error.c_str());
+        return 1;
+    }
+    if (mode == "latency")
+        return latency(factory, argv[3]);
+    if (mode == "idle")
+        return idle(factory, argv[3], argc > 4 ? std::atoi(argv[4]) : 60);
+    if (mode == "release")
+        return release(factory, argv[3]);
+    return 2;
+}
