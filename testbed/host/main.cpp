@@ -13,16 +13,12 @@
 #include "dj_set.h"
 #include "host_platform.h"
 #include "plugin/host_interface.h"
+#include "plugin_ids.h"
 #include "stand_in_callbacks.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
-                                        0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
-constexpr unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
-                                            0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
 
 Clock::time_point started = Clock::now();
 
@@ -70,7 +66,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     void* object = nullptr;
-    if (getClassObject(kClassId, kInterfaceId, &object) != 0 || object == nullptr) {
+    if (getClassObject(kPluginClassIdBytes, kPluginInterfaceIdBytes, &object) != 0 ||
+        object == nullptr) {
         std::fprintf(stderr, "DllGetClassObject refused to create the plug-in\n");
         return 1;
     }

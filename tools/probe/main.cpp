@@ -21,6 +21,7 @@
 #include "dj_set.h"
 #include "host_platform.h"
 #include "plugin/host_interface.h"
+#include "plugin_ids.h"
 #include "process_cpu.h"
 #include "stand_in_callbacks.h"
 
@@ -28,11 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-constexpr unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
-                                        0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
-constexpr unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
-                                            0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
 
 // One loaded plug-in object with the stand-in host's callbacks.
 struct LoadedPlugin {
@@ -42,7 +38,7 @@ struct LoadedPlugin {
 
     bool create(GetClassObjectFunction factory) {
         void* object = nullptr;
-        if (factory(kClassId, kInterfaceId, &object) != 0) {
+        if (factory(kPluginClassIdBytes, kPluginInterfaceIdBytes, &object) != 0) {
             return false;
         }
         plugin = static_cast<IVdjPlugin8*>(object);
