@@ -33,7 +33,7 @@ protected:
     void control(const std::string& path, const std::string& body) {
         ASSERT_EQ(httpRequest("POST", origin + path, "", body).statusCode, 200u) << path;
     }
-    void fault(const nlohmann::json& spec) { control("/_test/faults", spec.dump()); }
+    void fault(const nlohmann::json& script) { control("/_test/faults", script.dump()); }
     nlohmann::json recorded() {
         return nlohmann::json::parse(httpRequest("GET", origin + "/_test/requests", "", "").body);
     }

@@ -282,19 +282,19 @@ void StandInService::installRoutes() {
         replyJson(res, 200, json(state.accounts));
     });
     server.Post("/_test/faults", [&state](const httplib::Request& req, httplib::Response& res) {
-        const json spec = json::parse(req.body, nullptr, false);
-        if (!spec.is_object()) {
+        const json asked = json::parse(req.body, nullptr, false);
+        if (!asked.is_object()) {
             replyJson(res, 400, {{"error", "a fault is a JSON object"}});
             return;
         }
         Fault fault;
-        fault.remaining = spec.value("count", 1);
-        fault.status = spec.value("status", 0);
-        fault.delayMs = spec.value("delayMs", 0);
-        fault.close = spec.value("close", false);
-        fault.bodySize = spec.value("bodySize", size_t{0});
-        fault.chunkSize = spec.value("chunkSize", size_t{0});
-        fault.chunkDelayMs = spec.value("chunkDelayMs", 0);
+        fault.remaining = asked.value("count", 1);
+        fault.status = asked.value("status", 0);
+        fault.delayMs = asked.value("delayMs", 0);
+        fault.close = asked.value("close", false);
+        fault.bodySize = asked.value("bodySize", size_t{0});
+        fault.chunkSize = asked.value("chunkSize", size_t{0});
+        fault.chunkDelayMs = asked.value("chunkDelayMs", 0);
         std::lock_guard lock(state.mutex);
         state.faults.push_back(fault);
         replyJson(res, 200, {{"ok", true}});

@@ -75,8 +75,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(work); }
 
-    void fault(const json& spec) {
-        ASSERT_EQ(control.Post("/_test/faults", spec.dump(), "application/json")->status, 200);
+    void fault(const json& script) {
+        ASSERT_EQ(control.Post("/_test/faults", script.dump(), "application/json")->status, 200);
     }
     json requests() { return json::parse(control.Get("/_test/requests")->body); }
     json history(const std::string& account) {
