@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -242,6 +243,58 @@ TEST_F(Abi, ReleaseDuringTheInitialWaitIsPromptAndQuiet) {
         EXPECT_EQ(dispose ? static_cast<uint32_t>(plugin.dispose()) : plugin.release(), 0u);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
     }
+    EXPECT_EQ(callbacks.queries, 0);
+}
+
+// Points the plug-in's settings lookup at `folder` (empty: back to none).
+void setSettingsFolder(const std::string& folder) {
+#ifdef _WIN32
+    SetEnvironmentVariableA("APPDATA", folder.empty() ? nullptr : folder.c_str());
+#else
+    if (folder.empty()) {
+        unsetenv("XDG_CONFIG_HOME");
+    } else {
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+#endif
+}
+
+TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
+    const std::string key = "zvknp_AbCdEfGhIjKlMnOpQrStUvWxYz012_-9";
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "orvalink-abi-settings";
+    std::filesystem::create_directories(folder / "Orvalink");
+    std::ofstream(folder / "Orvalink" / "now-playing.json") << "{\"key\":\"" << key << "\"}";
+    setSettingsFolder(folder.string());
+
+    RawPlugin plugin = create();
+    plugin.onLoad();
+    plugin.onLoad();  // a second load starts no second worker
+    std::atomic_ref<int32_t>(*static_cast<int32_t*>(callbacks.variables[3])).store(0);
+    plugin.onParameter(3);  // sending off: no request at all
+    // The host cleared the key by writing a NUL over an older, longer text.
+    char* keyText = static_cast<char*>(callbacks.variables[1]);
+    for (size_t i = 0; i < 64; ++i) {  // the host writes while the worker may read
+        std::atomic_ref<char>(keyText[i]).store(i == 0 ? '\0' : 'Z');
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::atomic_ref<char>(keyText[0]).load() == '\0' &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::string stored;
+    for (size_t i = 0; i < 64; ++i) {
+        stored += std::atomic_ref<char>(keyText[i]).load();
+    }
+    char out[128];
+    plugin.parameterString(1, out, sizeof out);
+    plugin.release();
+    setSettingsFolder("");
+    std::filesystem::remove_all(folder);
+
+    EXPECT_EQ(stored, key + std::string(64 - key.size(), '\0'));
+    EXPECT_STREQ(out, "Paused");
     EXPECT_EQ(callbacks.queries, 0);
 }
 
