@@ -160,32 +160,31 @@ int idle(GetClassObjectFunction factory, const std::string& key, int seconds) {
     return 0;
 }
 
+// Loads a plug-in object with the key, optionally with sending off, waits,
+// and reports how long Release then takes.
+bool timeRelease(GetClassObjectFunction factory, const std::string& key, bool sendingOff,
+                 std::chrono::seconds wait, const char* when) {
+    LoadedPlugin loaded;
+    if (!loaded.create(factory)) {
+        return false;
+    }
+    loaded.load(key);
+    if (sendingOff) {
+        loaded.setSwitch(0);  // passes make no exchange
+    }
+    std::this_thread::sleep_for(wait);
+    std::printf("Release %s: %.2f ms\n", when, loaded.release());
+    return true;
+}
+
 int release(GetClassObjectFunction factory, const std::string& key) {
-    LoadedPlugin initial;
-    if (!initial.create(factory))
-        return 1;
-    initial.load(key);
-    std::this_thread::sleep_for(1s);
-    std::printf("Release during the initial wait: %.2f ms\n", initial.release());
-
-    LoadedPlugin passWait;
-    if (!passWait.create(factory))
-        return 1;
-    passWait.load(key);
-    passWait.setSwitch(0);  // passes make no exchange
-    std::this_thread::sleep_for(4s);
-    std::printf("Release during a pass wait: %.2f ms\n", passWait.release());
-
-    LoadedPlugin stalled;
-    if (!stalled.create(factory))
-        return 1;
-    stalled.load(key);
-    std::this_thread::sleep_for(4s);  // the first pass's request has waited about 1 s
-    std::printf(
-        "Release during a stalled exchange (about 9 s of its 10 s time-out left): "
-        "%.2f ms\n",
-        stalled.release());
-    return 0;
+    const bool measured =
+        timeRelease(factory, key, false, 1s, "during the initial wait") &&
+        timeRelease(factory, key, true, 4s, "during a pass wait") &&
+        // The first pass's request has waited about 1 s of its 10 s time-out.
+        timeRelease(factory, key, false, 4s,
+                    "during a stalled exchange (about 9 s of its 10 s time-out left)");
+    return measured ? 0 : 1;
 }
 
 }  // namespace
