@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int64_t kRetryAfterFailure = 15;
 constexpr int64_t kRetryAfterTooMany = 60;
 
 }  // namespace

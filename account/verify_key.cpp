@@ -4,12 +4,6 @@
 #include "plugin/now_playing_engine.h"
 #include "service/json_reader.h"
 
-namespace {
-
-constexpr int64_t kRetryAfterFailure = 15;
-
-}  // namespace
-
 void NowPlayingEngine::verifyKey() {
     std::string keyToCheck;
     {

@@ -18,6 +18,10 @@
 #include "service/http_result.h"
 #include "tracks/track.h"
 
+// One not-before time serves verification and sending: how far a failed
+// exchange pushes it ahead, in seconds.
+inline constexpr int64_t kRetryAfterFailure = 15;
+
 // Numeric host query: command text and the value out; true when the host answered.
 using HostNumberFunction = std::function<bool(const std::string& command, double& result)>;
 // Text host query: the answer, empty when the host did not answer.
