@@ -4,13 +4,32 @@
 
 namespace {
 
-std::string wideToUtf8(const wchar_t* text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) {
+// The UTF-16 text up to its first NUL, but never past the end of the block:
+// another program may have put text there without a terminator.
+size_t unitsBeforeNul(const wchar_t* text, size_t room) {
+    size_t units = 0;
+    while (units < room && text[units] != L'\0') {
+        ++units;
+    }
+    return units;
+}
+
+// Converts with the explicit length, so the terminator is not part of the
+// conversion and the room asked for is exactly the room given.
+std::string wideToUtf8(const wchar_t* text, size_t units) {
+    if (units == 0) {
         return {};
     }
-    std::string utf8(static_cast<size_t>(bytes - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), bytes - 1, nullptr, nullptr);
+    const int length = static_cast<int>(units);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) {
+        return {};
+    }
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), bytes, nullptr, nullptr) !=
+        bytes) {
+        return {};
+    }
     return utf8;
 }
 
@@ -23,7 +42,8 @@ std::string readClipboardText() {
     std::string text;
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
         if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = wideToUtf8(wide);
+            const size_t room = GlobalSize(data) / sizeof(wchar_t);
+            text = wideToUtf8(wide, unitsBeforeNul(wide, room));
             GlobalUnlock(data);
         }
     }

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -28,6 +29,19 @@ TEST(Clipboard, ReadsUnicodeTextAsUtf8) {
     const wchar_t text[] = L"Key: d\u00e9j\u00e0 \U0001F3A7 zvknp_x";
     putOnClipboard(CF_UNICODETEXT, text, sizeof text);
     EXPECT_EQ(readClipboardText(), "Key: d\xC3\xA9j\xC3\xA0 \xF0\x9F\x8E\xA7 zvknp_x");
+}
+
+// Another program may put text there without a terminating NUL: the read
+// stops at the end of the block, and the conversion's result is checked.
+TEST(Clipboard, UnterminatedTextIsReadToTheEndOfItsBlockOnly) {
+    std::wstring text = L"zvknp_AnnAnnAnnAnnAnnAnnAnnAnnAnnAnn01";
+    text.resize(4096, L'x');
+    putOnClipboard(CF_UNICODETEXT, text.data(), text.size() * sizeof(wchar_t));
+    // Wine itself ends such text in the block's last unit; Windows need not.
+    const std::string read = readClipboardText();
+    EXPECT_GE(read.size(), text.size() - 1);
+    EXPECT_LE(read.size(), text.size());
+    EXPECT_EQ(read.find_first_not_of('x', 38), std::string::npos);
 }
 
 TEST(Clipboard, EmptyOrImageOnlyClipboardGivesNothing) {
