@@ -19,11 +19,6 @@ std::string hostText(IVdjPlugin8& plugin, const std::string& command) {
     if (plugin.callbacks->GetStringInfo(command.c_str(), buffer, kTextRoom) != kResultOk) {
         return {};
     }
-    const bool cut = buffer[kTextRoom - 1] != '\0';
     buffer[kTextRoom - 1] = '\0';
-    size_t length = std::strlen(buffer);
-    if (cut) {
-        length = completeUtf8Length(buffer, length);
-    }
-    return std::string(buffer, length);
+    return validUtf8(buffer, std::strlen(buffer));
 }

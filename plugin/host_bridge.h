@@ -12,5 +12,7 @@
 bool hostNumber(IVdjPlugin8& plugin, const std::string& command, double& result);
 
 // GetStringInfo into 512 bytes: the answer up to its NUL, at most 511 bytes;
-// empty when the host did not answer. A cut never leaves half a character.
+// empty when the host did not answer. The answer enters the engine as valid
+// UTF-8, since it goes into every document sent: a cut never leaves half a
+// character, and each ill-formed sequence becomes U+FFFD.
 std::string hostText(IVdjPlugin8& plugin, const std::string& command);

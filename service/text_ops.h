@@ -25,6 +25,12 @@ std::string trim(const std::string& text);
 // incomplete; text that ends on a whole character keeps its length.
 size_t completeUtf8Length(const char* bytes, size_t length);
 
+// The text as valid UTF-8: each ill-formed sequence becomes U+FFFD (one for
+// every maximal invalid part, as decoders commonly do), and a character left
+// incomplete at the very end, which a cut made, is dropped. Valid UTF-8
+// comes back byte for byte.
+std::string validUtf8(const char* bytes, size_t length);
+
 // Titles and artists equal after folding A-Z to a-z; playedAt is ignored.
 bool sameTrack(const Track& a, const Track& b);
 

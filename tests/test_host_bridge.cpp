@@ -4,7 +4,10 @@
 
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 #include "plugin/host_bridge.h"
+#include "service/document.h"
 
 namespace {
 
@@ -82,13 +85,37 @@ TEST_F(HostBridge, AFullBufferIsCutAt511BytesWithoutHalfACharacter) {
         {std::string(509, 'a') + threeByte, std::string(509, 'a')},
         {std::string(508, 'a') + threeByte + "b", std::string(508, 'a') + threeByte},
         {std::string(509, 'a') + "\xC3\xA9" + "b", std::string(509, 'a') + "\xC3\xA9"},
-        // A host text of 511 bytes that ends badly by itself was not cut by us.
-        {std::string(509, 'a') + "\xE2\x80" + std::string(1, '\0'),
-         std::string(509, 'a') + "\xE2\x80"},
+        // A host that cut the text itself leaves no half character either.
+        {std::string(509, 'a') + "\xE2\x80" + std::string(1, '\0'), std::string(509, 'a')},
     };
     for (const Case& c : cases) {
         callbacks.answer = c.answer;
         EXPECT_EQ(hostText(plugin, "x"), c.expected) << c.answer.size();
+    }
+}
+
+// Host texts go into every document sent, so what the host gives must come
+// out as UTF-8 a strict parser accepts; valid text passes unchanged.
+TEST_F(HostBridge, TextEntersAsValidUtf8) {
+    const std::string bad = "\xEF\xBF\xBD";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"D\xC3\xA9j\xC3\xA0 vu \xF0\x9F\x8E\xA7 \xE2\x80\xA6",
+         "D\xC3\xA9j\xC3\xA0 vu \xF0\x9F\x8E\xA7 \xE2\x80\xA6"},
+        {"Caf\xE9 (Latin-1)", "Caf" + bad + " (Latin-1)"},
+        {"\x80\xBF lone continuations", bad + bad + " lone continuations"},
+        {"\xC0\xAF overlong slash", bad + bad + " overlong slash"},
+        {"\xED\xA0\x80 surrogate", bad + bad + bad + " surrogate"},
+        {"\xF4\x90\x80\x80 beyond U+10FFFF", bad + bad + bad + bad + " beyond U+10FFFF"},
+        {"\xE2\x80 cut inside", bad + " cut inside"},
+        {"\xFF\xFE", bad + bad},
+        {"ends cut \xF0\x9F\x8E", "ends cut "},
+    };
+    for (const auto& [answer, expected] : cases) {
+        callbacks.answer = answer + std::string(1, '\0');
+        const std::string text = hostText(plugin, "x");
+        EXPECT_EQ(text, expected) << answer;
+        const std::vector<Track> tracks = {{text, text, 1700000000}};
+        EXPECT_TRUE(nlohmann::json::accept(nowPlayingDocument(tracks, &tracks))) << answer;
     }
 }
 
