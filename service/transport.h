@@ -20,6 +20,10 @@ inline constexpr int kResolveTimeoutMs = 5000;
 inline constexpr int kConnectTimeoutMs = 5000;
 inline constexpr int kSendTimeoutMs = 10000;
 inline constexpr int kReceiveTimeoutMs = 10000;
+// The whole exchange, from the request to the end of the body: a reply that
+// trickles in keeps every single read within its time-out, and Release waits
+// for the exchange. Past it the exchange ends as a failed read would there.
+inline constexpr int kExchangeDeadlineMs = 30000;
 inline constexpr size_t kMaxHostLength = 255;
 inline constexpr size_t kMaxPathLength = 1023;
 // Reading stops once the body holds more than this many bytes.

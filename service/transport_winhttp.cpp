@@ -2,9 +2,30 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "service/transport.h"
 
 namespace {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// The time a blocking step may take: what is left of the exchange's deadline,
+// at most `cap`; 0 once it has passed (WinHTTP would read 0 as no limit, so
+// callers stop instead of passing it on).
+DWORD timeLeftMs(Deadline deadline, int cap) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    return left <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(left, cap));
+}
+
+// Bounds the next blocking wait on the request by `option`'s time-out.
+bool limitWait(HINTERNET request, DWORD option, Deadline deadline) {
+    DWORD timeout = timeLeftMs(deadline, kReceiveTimeoutMs);
+    return timeout > 0 && WinHttpSetOption(request, option, &timeout, sizeof timeout);
+}
 
 std::wstring utf8ToWide(const std::string& text) {
     if (text.empty()) {
@@ -35,11 +56,12 @@ HINTERNET openSession() {
 }
 
 // Appends the reply body chunk by chunk, stopping after the chunk that takes
-// it past the reading limit.
-void readBody(HINTERNET request, std::string& body) {
+// it past the reading limit, or when the exchange's deadline passes.
+void readBody(HINTERNET request, std::string& body, Deadline deadline) {
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available) || available == 0) {
+        if (!limitWait(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, deadline) ||
+            !WinHttpQueryDataAvailable(request, &available) || available == 0) {
             return;
         }
         if (body.size() > kBodyReadingLimit) {
@@ -59,6 +81,8 @@ void readBody(HINTERNET request, std::string& body) {
 HttpResult httpRequest(const std::string& method, const std::string& url,
                        const std::string& bearerKey, const std::string& body) {
     HttpResult result;
+    const Deadline deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kExchangeDeadlineMs);
 
     const std::wstring wideUrl = utf8ToWide(url);
     wchar_t hostName[kMaxHostLength + 1] = {};
@@ -95,18 +119,16 @@ HttpResult httpRequest(const std::string& method, const std::string& url,
         return result;
     }
 
-    // The wait for the reply's headers is bounded by the receive time-out too;
-    // left alone, some WinHTTP implementations wait 90 seconds for them, and
-    // Release waits for the exchange.
-    DWORD headerTimeout = kReceiveTimeoutMs;
-    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTimeout,
-                     sizeof headerTimeout);
-
     const std::wstring headers = utf8ToWide(kAuthorizationPrefix) + utf8ToWide(bearerKey) +
                                  L"\r\n" + utf8ToWide(kContentTypeHeader) + L"\r\n";
     const DWORD bodyLength = static_cast<DWORD>(body.size());
     LPVOID bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
-    if (WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength,
+    // The wait for the reply's headers is bounded by the receive time-out too
+    // (set before sending, which is when some WinHTTP implementations take
+    // it up); left alone, some wait 90 seconds for them, and Release waits
+    // for the exchange.
+    if (limitWait(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, deadline) &&
+        WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength,
                            bodyLength, 0) &&
         WinHttpReceiveResponse(request, nullptr)) {
         DWORD statusCode = 0;
@@ -115,7 +137,7 @@ HttpResult httpRequest(const std::string& method, const std::string& url,
                             WINHTTP_HEADER_NAME_BY_INDEX, &statusCode, &statusSize,
                             WINHTTP_NO_HEADER_INDEX);
         result.statusCode = statusCode;
-        readBody(request, result.body);
+        readBody(request, result.body, deadline);
     }
 
     WinHttpCloseHandle(request);

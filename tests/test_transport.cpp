@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "service/transport.h"
 #include "tests/test_ca_trust.h"
@@ -85,15 +86,13 @@ TEST_F(Transport, ReadingStopsAfterTheChunkThatPassesTheLimit) {
     fault({{"bodySize", 100000}, {"chunkSize", 10000}, {"chunkDelayMs", 40}});
     const HttpResult result = httpRequest("GET", api, key, "");
     EXPECT_EQ(result.statusCode, 200u);
-    // The last read is the one that takes the body past 65,535 bytes. libcurl
-    // hands over the 10,000-byte chunks as they come; Wine's WinHTTP reports
-    // what its 8 KiB buffer holds, so there the reads are smaller.
-#ifdef _WIN32
+    // The last read is the one that takes the body past 65,535 bytes. How
+    // much one read brings depends on the stack (libcurl hands over what the
+    // socket holds, Wine's WinHTTP what its 8 KiB buffer holds) and on timing,
+    // so the rule is checked, not a count: past the limit, and by no more
+    // than one chunk of the reply.
     EXPECT_GT(result.body.size(), 65535u);
     EXPECT_LE(result.body.size(), 65535u + 10000u);
-#else
-    EXPECT_EQ(result.body.size(), 70000u);
-#endif
 }
 
 TEST_F(Transport, UnusableUrlsFailWithoutTraffic) {
@@ -127,6 +126,72 @@ TEST_F(Transport, StalledReplyGivesCodeZeroAfterTheReceiveTimeOut) {
     EXPECT_EQ(result.statusCode, 0u);
     EXPECT_GE(waited, std::chrono::seconds(8));
     EXPECT_LT(waited, std::chrono::seconds(19));
+}
+
+// Broken replies, as a broken service or proxy sends them. A reply counts
+// only once its whole header block has arrived; one that breaks off later
+// keeps its status and the body gathered so far.
+TEST_F(Transport, BrokenRepliesGiveWhatAFailedReadGivesAtThatPoint) {
+    struct Case {
+        std::string reply;
+        uint32_t statusCode;
+        size_t minBody;
+        size_t maxBody;
+    };
+    const std::vector<Case> cases = {
+    // Wine's WinHTTP takes the end of the stream for the end of the headers,
+    // and a line that is not HTTP for an HTTP/0.9 reply, so these three give
+    // 200 there; what Windows itself does cannot be seen here.
+#ifndef _WIN32
+        {"status-only", 0, 0, 0},
+        {"headers-cut", 0, 0, 0},
+        {"garbage-status", 0, 0, 0},
+#endif
+        {"http10-no-length", 200, 30, 30},
+        {"reset-mid-body", 200, 0, 100},
+        {"megabyte-body", 200, 65536, 65535 + 65536},
+    };
+    const std::string raw = "http://127.0.0.1:" + env("ORVALINK_TEST_RAW_PORT") + "/";
+    for (const Case& c : cases) {
+        const HttpResult result = httpRequest("POST", raw + c.reply, key, "{}");
+        EXPECT_EQ(result.statusCode, c.statusCode) << c.reply;
+        EXPECT_GE(result.body.size(), c.minBody) << c.reply;
+        EXPECT_LE(result.body.size(), c.maxBody) << c.reply;
+    }
+}
+
+// Every read of a trickled reply comes within its time-out, so only the
+// exchange's own deadline ends it: before the headers are complete with code
+// 0, after them with the status and the bytes that came.
+TEST_F(Transport, TrickledRepliesEndAtTheExchangeDeadline) {
+    const std::string raw = "http://127.0.0.1:" + env("ORVALINK_TEST_RAW_PORT") + "/";
+    const auto timed = [&](const std::string& reply, HttpResult& result,
+                           std::chrono::steady_clock::duration& took) {
+        const auto start = std::chrono::steady_clock::now();
+        result = httpRequest("GET", raw + reply, key, "");
+        took = std::chrono::steady_clock::now() - start;
+    };
+#ifndef _WIN32
+    // libcurl counts only body bytes as progress, so trickled headers may end
+    // sooner, at the receive time-out. (Wine applies WinHTTP's header
+    // time-out to each read, so there they last as long as they trickle.)
+    HttpResult headers;
+    std::chrono::steady_clock::duration headersTook{};
+    std::thread headersThread(timed, "headers-trickle", std::ref(headers), std::ref(headersTook));
+#endif
+    HttpResult body;
+    std::chrono::steady_clock::duration bodyTook{};
+    timed("body-trickle", body, bodyTook);
+    EXPECT_EQ(body.statusCode, 200u);
+    EXPECT_GT(body.body.size(), 0u);
+    EXPECT_LT(body.body.size(), 1000u);
+    EXPECT_GE(bodyTook, std::chrono::milliseconds(kExchangeDeadlineMs - 1000));
+    EXPECT_LT(bodyTook, std::chrono::milliseconds(kExchangeDeadlineMs + 3000));
+#ifndef _WIN32
+    headersThread.join();
+    EXPECT_EQ(headers.statusCode, 0u);
+    EXPECT_LT(headersTook, std::chrono::milliseconds(kExchangeDeadlineMs + 3000));
+#endif
 }
 
 TEST_F(Transport, HttpsNeedsATrustedCertificateForTheRightHost) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command beside three stand-in services on 127.0.0.1: plain HTTP,
 # HTTPS with a certificate from a test authority made here, and HTTPS with a
-# self-signed certificate. The server certificate names 127.0.0.1 both as an
+# self-signed certificate; and beside them a server of scripted broken
+# replies (orvalink-raw-reply, next to the service program). The server certificate names 127.0.0.1 both as an
 # address and as a DNS name: Wine's WinHTTP matches host names against DNS
 # names only. Exports their ports, the test key and the
 # authority's certificate, and stops the services when the command ends.
@@ -39,10 +40,12 @@ start() {
 start http
 start https --tls-cert server.pem --tls-key server.key
 start untrusted --tls-cert self.pem --tls-key self.key
+"$(dirname "$service")/orvalink-raw-reply" --port-file raw.port >raw.log 2>&1 &
+pids+=($!)
 stop() { kill "${pids[@]}" 2>/dev/null; wait "${pids[@]}" 2>/dev/null; }
 trap stop EXIT
 
-for name in http https untrusted; do
+for name in http https untrusted raw; do
     for _ in $(seq 100); do
         [ -s "$name.port" ] && break
         sleep 0.05
@@ -52,6 +55,7 @@ done
 export ORVALINK_TEST_HTTP_PORT=$(cat http.port)
 export ORVALINK_TEST_HTTPS_PORT=$(cat https.port)
 export ORVALINK_TEST_UNTRUSTED_PORT=$(cat untrusted.port)
+export ORVALINK_TEST_RAW_PORT=$(cat raw.port)
 export ORVALINK_TEST_CA_DER="$work/ca.der"
 export ORVALINK_TEST_CA_PEM="$work/ca.pem"
 "$@"
