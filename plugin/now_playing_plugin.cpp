@@ -84,20 +84,30 @@ public:
     }
 
     uint32_t Release() override {
-        {
-            std::lock_guard lock(wakeMutex);
-            stopRequested = true;
-        }
-        wakeCondition.notify_all();
-        if (worker.joinable()) {
-            worker.join();
+        try {
+            {
+                std::lock_guard lock(wakeMutex);
+                stopRequested = true;
+            }
+            wakeCondition.notify_all();
+            if (worker.joinable()) {
+                worker.join();
+            }
+        } catch (...) {
+            // A worker that could not be joined may still be running on this
+            // object (a host that releases it from inside one of our queries,
+            // on the worker itself): keeping the object is the only safe end.
+            return 0;
         }
         delete this;
         return 0;
     }
 
     int32_t Dispose() override {
-        Release();
+        try {
+            Release();
+        } catch (...) {
+        }
         return kResultOk;
     }
 
@@ -193,13 +203,15 @@ private:
             text = readKeyText();
         }
         if (text.empty() && !settingsTried) {
+            // Marked first, so that a pass that fails while reading still
+            // reads the file at most once in the worker's life.
+            settingsTried = true;
             const std::string saved = extractKey(loadSavedKey());
             if (!saved.empty()) {
                 MutexLock lock(keyMutex);
                 writeKeyText(saved);
                 text = saved;
             }
-            settingsTried = true;
         }
         if (text == lastKeyText) {
             return;
