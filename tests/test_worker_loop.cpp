@@ -43,20 +43,33 @@ TEST(WorkerLoop, StopRequestedBeforeStartReturnsAtOnce) {
     EXPECT_EQ(loop.passes, 0);
 }
 
+// The host wakes the worker after every parameter call. Here it does so
+// without pause from before the first pass ends until the second begins, so
+// the worker is inside its pass wait while the wake-ups come; the wait must
+// still last its full time, measured from the end of the first pass.
 TEST(WorkerLoop, WakeWithoutStopDoesNotShortenTheWait) {
+    using Clock = std::chrono::steady_clock;
     LoopUnderTest loop;
+    const auto passWait = 200ms;
+    std::atomic<Clock::rep> firstEnded{0};
+    std::atomic<Clock::rep> secondStarted{0};
     std::thread worker([&] {
-        runWorkerLoop(loop.wakeMutex, loop.wakeCondition, loop.stopRequested, {1h, 1h},
-                      [&] { ++loop.passes; });
+        runWorkerLoop(loop.wakeMutex, loop.wakeCondition, loop.stopRequested, {0ns, passWait}, [&] {
+            const auto now = Clock::now().time_since_epoch().count();
+            if (++loop.passes == 1) {
+                firstEnded = now;
+            } else {
+                secondStarted = now;
+                loop.requestStop();
+            }
+        });
     });
-    for (int i = 0; i < 100; ++i) {
+    while (loop.passes < 2) {
         loop.wakeCondition.notify_all();
-        std::this_thread::yield();
     }
-    EXPECT_EQ(loop.passes, 0);
-    loop.requestStop();
     worker.join();
-    EXPECT_EQ(loop.passes, 0);
+    EXPECT_EQ(loop.passes, 2);
+    EXPECT_GE(Clock::duration(secondStarted - firstEnded), passWait);
 }
 
 TEST(WorkerLoop, RunsPassesUntilAStopSeenAfterAPass) {
