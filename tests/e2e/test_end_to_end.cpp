@@ -2,7 +2,7 @@
 // playing a scripted set, publishing to the stand-in service on the loopback
 // port that build points at. The host command comes from ORVALINK_E2E_HOST
 // (the native host with the shared object, or the Windows host under Wine
-// with the DLL); its status lines, the service's record of every request and
+// with the DLL), and that build's port from ORVALINK_E2E_PORT; its status lines, the service's record of every request and
 // the DJ page are checked. Real time: each scenario lasts as long as its set.
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -26,7 +26,6 @@ using nlohmann::json;
 const std::string kKeyAnn = "zvknp_AnnAnnAnnAnnAnnAnnAnnAnnAnnAnn01";
 const std::string kKeyBob = "zvknp_BobBobBobBobBobBobBobBobBobBob02";
 const std::string kUnknownKey = "zvknp_NobodyNobodyNobodyNobodyNobo-_03";
-constexpr int kLoopbackPort = 47811;
 
 struct StatusLine {
     double at;
@@ -59,6 +58,9 @@ std::string env(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
+
+// The port the plug-in build under test points at (ORVALINK_E2E_PORT).
+const int kLoopbackPort = env("ORVALINK_E2E_PORT").empty() ? 47811 : std::stoi(env("ORVALINK_E2E_PORT"));
 
 class EndToEnd : public ::testing::Test {
 protected:
