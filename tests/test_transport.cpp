@@ -154,6 +154,12 @@ TEST_F(Transport, BrokenRepliesGiveWhatAFailedReadGivesAtThatPoint) {
     const std::string raw = "http://127.0.0.1:" + env("ORVALINK_TEST_RAW_PORT") + "/";
     for (const Case& c : cases) {
         const HttpResult result = httpRequest("POST", raw + c.reply, key, "{}");
+        // A reset may overtake the headers in the client's receive buffer, and
+        // then there was no reply at all.
+        if (c.reply == "reset-mid-body" && result.statusCode == 0) {
+            EXPECT_EQ(result.body, "");
+            continue;
+        }
         EXPECT_EQ(result.statusCode, c.statusCode) << c.reply;
         EXPECT_GE(result.body.size(), c.minBody) << c.reply;
         EXPECT_LE(result.body.size(), c.maxBody) << c.reply;
