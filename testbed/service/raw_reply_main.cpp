@@ -2,18 +2,23 @@
 // scripted, possibly broken, HTTP reply, written byte by byte as a broken
 // service or proxy would: a status line and nothing more, headers cut off,
 // a body trickled in, a connection reset inside the body, garbage.
-//   --port N        port on 127.0.0.1 (default 0: a free one)
-//   --port-file F   write the bound port there once listening
-//   --trickle-ms N  pause between trickled bytes (default 500)
+//   --port N          port on 127.0.0.1 (default 0: a free one)
+//   --port-file F     write the bound port there once listening
+//   --trickle-ms N    pause between trickled bytes (default 500)
+//   --forward PORT    relay "forward" requests to the service on PORT
 // The reply is chosen by the last segment of the request's path (the names
-// in kReplies); any other path gets the reply last chosen by a POST to
-// /_raw/mode/NAME (at first "ok"), so a client with a fixed URL can be led
-// through every kind. Runs until killed; one thread per connection.
+// in kReplies); any other path gets the reply chosen for the request's
+// bearer key by a POST to /_raw/key/KEY/NAME, or else the one last chosen by
+// a POST to /_raw/mode/NAME (at first "forward" with --forward, else "ok"),
+// so a client with a fixed URL can be led through every kind, one key at a
+// time. GET /_raw/seen/KEY gives how many requests bore KEY so far.
+// Runs until killed; one thread per connection.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <strings.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -27,10 +32,11 @@
 
 namespace {
 
-// One step of a reply: bytes to send at once, bytes to trickle, a pause, a
-// reset, or holding the connection open without a word.
+// One step of a reply: bytes to send at once, bytes to trickle, a pause of
+// two seconds, a reset, holding the connection open without a word, or the
+// request relayed to the service.
 struct Step {
-    enum Kind { Send, Trickle, Hold, Reset } kind;
+    enum Kind { Send, Trickle, Pause, Hold, Reset, Forward } kind;
     std::string bytes;
 };
 using Reply = std::vector<Step>;
@@ -49,6 +55,9 @@ std::string sizedHeaders(size_t length) {
 
 const std::map<std::string, Reply> kReplies = {
     {"ok", {{Step::Send, okReply()}}},
+    {"slow-ok", {{Step::Pause, ""}, {Step::Send, okReply()}}},
+    {"silence", {{Step::Hold, ""}}},
+    {"forward", {{Step::Forward, ""}}},
     {"status-only", {{Step::Send, "HTTP/1.1 200 OK\r\n"}}},
     {"headers-cut", {{Step::Send, "HTTP/1.1 200 OK\r\nContent-Type: appl"}}},
     {"status-then-silence", {{Step::Send, "HTTP/1.1 200 OK\r\n"}, {Step::Hold, ""}}},
@@ -68,8 +77,11 @@ const std::map<std::string, Reply> kReplies = {
 };
 
 std::atomic<int> trickleMs{500};
+int forwardPort = 0;
 std::mutex modeMutex;
 std::string mode = "ok";
+std::map<std::string, std::string> keyModes;
+std::map<std::string, int> keySeen;
 
 bool sendAll(int socket, const char* data, size_t size) {
     while (size > 0) {
@@ -118,7 +130,54 @@ std::string requestPath(const std::string& request) {
                : request.substr(start + 1, end - start - 1);
 }
 
-void play(int socket, const Reply& reply) {
+// The request as the service should get it: with "Connection: close", so that
+// its reply ends with its connection and the relay with it.
+std::string closingRequest(const std::string& request) {
+    const size_t headEnd = request.find("\r\n\r\n");
+    std::string head = request.substr(0, headEnd + 2), kept;
+    size_t start = 0;
+    while (start < head.size()) {
+        const size_t end = head.find("\r\n", start);
+        const std::string line = head.substr(start, end + 2 - start);
+        if (strncasecmp(line.c_str(), "Connection:", 11) != 0) {
+            kept += line;
+        }
+        start = end + 2;
+    }
+    return kept + "Connection: close\r\n\r\n" + request.substr(headEnd + 4);
+}
+
+// Relays the request to the service and its reply back, byte for byte.
+void forward(int socket, const std::string& request) {
+    const int service = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(forwardPort));
+    const std::string relayed = closingRequest(request);
+    if (connect(service, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        sendAll(service, relayed.data(), relayed.size())) {
+        char buffer[16384];
+        ssize_t got;
+        while ((got = recv(service, buffer, sizeof buffer, 0)) > 0 &&
+               sendAll(socket, buffer, static_cast<size_t>(got))) {
+        }
+    }
+    close(service);
+}
+
+// The bearer key of the request, empty when it has none.
+std::string bearerKey(const std::string& request) {
+    const std::string prefix = "\r\nAuthorization: Bearer ";
+    const size_t start = request.find(prefix);
+    if (start == std::string::npos) {
+        return {};
+    }
+    const size_t from = start + prefix.size();
+    return request.substr(from, request.find("\r\n", from) - from);
+}
+
+void play(int socket, const Reply& reply, const std::string& request) {
     for (const Step& step : reply) {
         switch (step.kind) {
             case Step::Send:
@@ -134,6 +193,12 @@ void play(int socket, const Reply& reply) {
                     }
                 }
                 break;
+            case Step::Pause:
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+                break;
+            case Step::Forward:
+                forward(socket, request);
+                return;
             case Step::Hold: {
                 char ignored[256];
                 while (recv(socket, ignored, sizeof ignored, 0) > 0) {
@@ -153,21 +218,44 @@ void serveConnection(int socket) {
     const std::string request = readRequest(socket);
     const std::string path = requestPath(request);
     const std::string name = path.substr(path.rfind('/') + 1);
+    const std::string key = bearerKey(request);
     if (path.rfind("/_raw/mode/", 0) == 0 && kReplies.count(name) != 0) {
         {
             std::lock_guard lock(modeMutex);
             mode = name;
         }
-        play(socket, kReplies.at("ok"));
+        play(socket, kReplies.at("ok"), request);
+    } else if (path.rfind("/_raw/key/", 0) == 0 && kReplies.count(name) != 0) {
+        const std::string keyed = path.substr(10, path.size() - 10 - name.size() - 1);
+        {
+            std::lock_guard lock(modeMutex);
+            keyModes[keyed] = name;
+        }
+        play(socket, kReplies.at("ok"), request);
+    } else if (path.rfind("/_raw/seen/", 0) == 0) {
+        int seen = 0;
+        {
+            std::lock_guard lock(modeMutex);
+            seen = keySeen[name];
+        }
+        const std::string body = std::to_string(seen);
+        const std::string reply =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\nConnection: close\r\n\r\n" + body;
+        sendAll(socket, reply.data(), reply.size());
     } else if (kReplies.count(name) != 0) {
-        play(socket, kReplies.at(name));
+        play(socket, kReplies.at(name), request);
     } else if (!request.empty()) {
         std::string chosen;
         {
             std::lock_guard lock(modeMutex);
-            chosen = mode;
+            const auto keyed = keyModes.find(key);
+            chosen = keyed != keyModes.end() ? keyed->second : mode;
+            if (!key.empty()) {
+                ++keySeen[key];
+            }
         }
-        play(socket, kReplies.at(chosen));
+        play(socket, kReplies.at(chosen), request);
     }
     close(socket);
 }
@@ -185,6 +273,9 @@ int main(int argc, char** argv) {
             portFile = value;
         } else if (flag == "--trickle-ms") {
             trickleMs = std::stoi(value);
+        } else if (flag == "--forward") {
+            forwardPort = std::stoi(value);
+            mode = "forward";
         } else {
             std::fprintf(stderr, "unknown option %s\n", flag.c_str());
             return 2;

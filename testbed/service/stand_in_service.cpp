@@ -95,6 +95,7 @@ struct StandInService::State {
                             {"path", req.path},
                             {"headers", headers},
                             {"body", req.body},
+                            {"bodyIsJson", json::accept(req.body)},
                             {"arrivedAtMs", nowMs()}});
     }
 
@@ -265,7 +266,7 @@ void StandInService::installRoutes() {
         res.set_content(html + "</ul></body></html>\n", "text/html; charset=utf-8");
     });
 
-    // Test control: the record, the accounts, scripted faults, a reset.
+    // Test control: the record, the accounts, more keys, scripted faults, a reset.
     server.Get("/_test/requests", [&state](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard lock(state.mutex);
         const size_t last =
@@ -297,6 +298,17 @@ void StandInService::installRoutes() {
         fault.chunkDelayMs = asked.value("chunkDelayMs", 0);
         std::lock_guard lock(state.mutex);
         state.faults.push_back(fault);
+        replyJson(res, 200, {{"ok", true}});
+    });
+    server.Post("/_test/keys", [&state](const httplib::Request& req, httplib::Response& res) {
+        const json asked = json::parse(req.body, nullptr, false);
+        if (!asked.is_object() || !asked.value("key", json()).is_string() ||
+            !asked.value("name", json()).is_string()) {
+            replyJson(res, 400, {{"error", "a key is {\"key\":...,\"name\":...}"}});
+            return;
+        }
+        std::lock_guard lock(state.mutex);
+        state.keys[asked["key"].get<std::string>()] = asked["name"].get<std::string>();
         replyJson(res, 200, {{"ok", true}});
     });
     server.Post("/_test/reset", [&state](const httplib::Request&, httplib::Response& res) {
