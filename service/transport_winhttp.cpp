@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 #include "service/transport.h"
 
@@ -56,23 +57,32 @@ HINTERNET openSession() {
 }
 
 // Appends the reply body chunk by chunk, stopping after the chunk that takes
-// it past the reading limit, or when the exchange's deadline passes.
-void readBody(HINTERNET request, std::string& body, Deadline deadline) {
+// it past the reading limit, or when the exchange's deadline passes. False
+// when the reply did not hold together: a count of bytes ready that no reply
+// buffer holds. Wine's WinHTTP, for one, takes a status line followed by
+// silence for a complete reply once the header wait runs out, and then
+// counts -1 bytes ready; reading them would write before our buffer.
+bool readBody(HINTERNET request, std::string& body, Deadline deadline) {
+    constexpr DWORD kMaxChunk = 65536;
     for (;;) {
         DWORD available = 0;
         if (!limitWait(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, deadline) ||
             !WinHttpQueryDataAvailable(request, &available) || available == 0) {
-            return;
+            return true;
+        }
+        if (available > static_cast<DWORD>(INT32_MAX)) {
+            return false;
         }
         if (body.size() > kBodyReadingLimit) {
-            return;
+            return true;
         }
-        std::string chunk(available, '\0');
+        std::string chunk(std::min(available, kMaxChunk), '\0');
         DWORD read = 0;
-        if (!WinHttpReadData(request, chunk.data(), available, &read) || read == 0) {
-            return;
+        if (!WinHttpReadData(request, chunk.data(), static_cast<DWORD>(chunk.size()), &read) ||
+            read == 0) {
+            return true;
         }
-        body.append(chunk.data(), read);
+        body.append(chunk.data(), std::min<DWORD>(read, static_cast<DWORD>(chunk.size())));
     }
 }
 
@@ -137,7 +147,9 @@ HttpResult httpRequest(const std::string& method, const std::string& url,
                             WINHTTP_HEADER_NAME_BY_INDEX, &statusCode, &statusSize,
                             WINHTTP_NO_HEADER_INDEX);
         result.statusCode = statusCode;
-        readBody(request, result.body, deadline);
+        if (!readBody(request, result.body, deadline)) {
+            result = HttpResult{};
+        }
     }
 
     WinHttpCloseHandle(request);
