@@ -185,13 +185,17 @@ private:
     }
 
     // "Paste key": a key from the clipboard into keyText, or the paste message.
+    // A paste of the key keyText already holds ends the message here: the
+    // worker, which ends it for a changed key, would never see a change.
     void pasteKey() {
         const std::string key = extractKey(readClipboardText());
         MutexLock lock(keyMutex);
-        if (!key.empty()) {
-            writeKeyText(key);
-        } else {
+        if (key.empty()) {
             pasteFoundNoKey.exchange(true);
+        } else if (key == readKeyText()) {
+            pasteFoundNoKey.exchange(false);
+        } else {
+            writeKeyText(key);
         }
     }
 
