@@ -2,7 +2,8 @@
 // application sees it: the exported factory, the object's table of seven
 // operations called by position, the two host fields after the table
 // pointer, the host's callback table, and the records the plug-in fills.
-// Deliberately includes none of the plug-in's own headers.
+// Deliberately includes none of the plug-in's own headers: the records and
+// identifiers are the validator's own account of the contract.
 //   abi_tests LIBRARY SKIN_XML SKIN_PNG
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "raw_plugin.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -26,14 +29,13 @@ namespace {
 
 std::string libraryPath, skinXmlPath, skinPngPath;
 
-constexpr uint32_t kClassNotAvailable = 0x80040111u;
-constexpr uint32_t kNotImplemented = 0x80004001u;
-const unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
-                                    0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
-const unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
-                                        0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
-
-using Factory = int32_t (*)(const void*, const void*, void**);
+using validator::Factory;
+using validator::InfoRecord;
+using validator::InterfaceRecord;
+using validator::kClassId;
+using validator::kInterfaceId;
+constexpr uint32_t kClassNotAvailable = validator::kResultClassNotAvailable;
+constexpr uint32_t kNotImplemented = validator::kResultNotImplemented;
 
 Factory loadFactory() {
 #ifdef _WIN32
@@ -104,22 +106,6 @@ struct RawPlugin {
     uint32_t parameterString(int32_t id, char* out, int32_t size) {
         return static_cast<uint32_t>(call<int32_t>(5, id, out, size));
     }
-};
-
-struct InfoRecord {
-    const char* name;
-    const char* author;
-    const char* description;
-    const char* version;
-    void* pointerField;
-    int32_t intField;
-};
-
-struct InterfaceRecord {
-    int32_t kind;
-    const char* xml;
-    const void* image;
-    int32_t imageSize;
 };
 
 class Abi : public ::testing::Test {

@@ -1,0 +1,202 @@
+// The factory and the two records: identifiers refused without touching the
+// output slot, fresh objects, and records that stay put whoever asks.
+#include <cstring>
+#include <set>
+#include <thread>
+
+#include "checks.h"
+
+namespace validator {
+
+namespace {
+
+void* const kCanary = reinterpret_cast<void*>(static_cast<uintptr_t>(0x5A5AC0DEu));
+
+// Whether the factory refuses the pair and leaves the canary in the slot.
+bool refused(Factory factory, const unsigned char* classId, const unsigned char* interfaceId) {
+    void* slot = kCanary;
+    const auto result = static_cast<uint32_t>(factory(classId, interfaceId, &slot));
+    return result == kResultClassNotAvailable && slot == kCanary;
+}
+
+void randomIdentifiers(Context& context) {
+    auto random = context.random("factory.random");
+    const int pairs = 1000;
+    int wrong = 0;
+    for (int i = 0; i < pairs; ++i) {
+        unsigned char classId[16], interfaceId[16];
+        for (int b = 0; b < 16; ++b) {
+            classId[b] = static_cast<unsigned char>(random());
+            interfaceId[b] = static_cast<unsigned char>(random());
+        }
+        // A third keep the true class, a third the true interface.
+        if (i % 3 == 1) {
+            std::memcpy(classId, kClassId, 16);
+        } else if (i % 3 == 2) {
+            std::memcpy(interfaceId, kInterfaceId, 16);
+        }
+        wrong += !refused(context.factory, classId, interfaceId);
+    }
+    context.report("factory.random_identifiers", wrong == 0,
+                   wrong == 0 ? std::to_string(pairs) +
+                                    " random pairs refused with 0x80040111, output slot untouched"
+                              : std::to_string(wrong) + " of " + std::to_string(pairs) +
+                                    " random pairs not refused cleanly");
+}
+
+void oneBitFlips(Context& context) {
+    int wrong = 0;
+    for (int bit = 0; bit < 128; ++bit) {
+        unsigned char classId[16], interfaceId[16];
+        std::memcpy(classId, kClassId, 16);
+        std::memcpy(interfaceId, kInterfaceId, 16);
+        classId[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
+        wrong += !refused(context.factory, classId, kInterfaceId);
+        interfaceId[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
+        wrong += !refused(context.factory, kClassId, interfaceId);
+    }
+    context.report("factory.one_bit_flips", wrong == 0,
+                   wrong == 0
+                       ? "256 identifiers one bit off refused, output slot untouched"
+                       : std::to_string(wrong) + " of 256 one-bit flips not refused cleanly");
+}
+
+void freshObjects(Context& context) {
+    std::vector<Instance> instances;
+    std::set<void*> seen;
+    for (int i = 0; i < 16; ++i) {
+        Instance instance = context.create();
+        if (instance) {
+            seen.insert(instance.plugin.address());
+            instances.push_back(instance);
+        }
+    }
+    int released = 0;
+    for (Instance& instance : instances) {
+        released += context.timedRelease(instance, false, 1000) >= 0;
+    }
+    const bool ok = seen.size() == 16 && released == 16;
+    context.report("factory.fresh_objects", ok,
+                   ok ? "16 calls gave 16 distinct objects, each released unloaded"
+                      : std::to_string(seen.size()) + " distinct objects of 16, " +
+                            std::to_string(released) + " released");
+}
+
+// Calls `read` from 4 threads 100 times each and counts answers unlike `first`.
+template <typename Record, typename Same>
+int disagreements(Instance& instance, const Record& first, int32_t (PluginObject::*read)(Record*),
+                  Same same) {
+    std::atomic<int> differing{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 100; ++i) {
+                Record record;
+                std::memset(&record, 0xAB, sizeof record);
+                if ((instance.plugin.*read)(&record) != 0 || !same(record, first)) {
+                    ++differing;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    return differing;
+}
+
+bool sameInfo(const InfoRecord& a, const InfoRecord& b) {
+    return a.name == b.name && a.author == b.author && a.description == b.description &&
+           a.version == b.version && a.pointerField == b.pointerField && a.intField == b.intField;
+}
+
+bool sameInterface(const InterfaceRecord& a, const InterfaceRecord& b) {
+    return a.kind == b.kind && a.xml == b.xml && a.image == b.image && a.imageSize == b.imageSize;
+}
+
+uint32_t bigEndian(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+// What is wrong with the PNG the record describes, empty when nothing: its
+// signature, a 400 x 780 header, and chunks that end with IEND exactly at the
+// length the record gives.
+std::string pngFault(const InterfaceRecord& record) {
+    const auto* bytes = static_cast<const unsigned char*>(record.image);
+    const auto size = static_cast<size_t>(record.imageSize);
+    if (bytes == nullptr || record.imageSize < 33 ||
+        std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) != 0) {
+        return "no PNG signature";
+    }
+    if (std::memcmp(bytes + 12, "IHDR", 4) != 0 || bigEndian(bytes + 16) != 400 ||
+        bigEndian(bytes + 20) != 780) {
+        return "header is not IHDR 400 x 780";
+    }
+    size_t at = 8;
+    while (at + 12 <= size) {
+        const size_t length = bigEndian(bytes + at);
+        const bool last = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
+        at += 12 + length;
+        if (last) {
+            return at == size ? ""
+                              : "IEND ends at byte " + std::to_string(at) + ", record says " +
+                                    std::to_string(size);
+        }
+    }
+    return "no IEND within the length the record gives";
+}
+
+void records(Context& context) {
+    Instance instance = context.create();
+    if (!instance) {
+        context.report("records.information", false, "the factory gave no object");
+        return;
+    }
+    InfoRecord info;
+    std::memset(&info, 0xAB, sizeof info);
+    InterfaceRecord skin;
+    std::memset(&skin, 0xAB, sizeof skin);
+    const int32_t infoResult = instance.plugin.getPluginInfo(&info);
+    const int32_t skinResult = instance.plugin.getUserInterface(&skin);
+    int infoDiffer = disagreements(instance, info, &PluginObject::getPluginInfo, sameInfo);
+    int skinDiffer = disagreements(instance, skin, &PluginObject::getUserInterface, sameInterface);
+    instance.plugin.onLoad();
+    infoDiffer += disagreements(instance, info, &PluginObject::getPluginInfo, sameInfo);
+    skinDiffer += disagreements(instance, skin, &PluginObject::getUserInterface, sameInterface);
+    context.timedRelease(instance, false, 2000);
+
+    const bool infoValues =
+        infoResult == 0 && std::strcmp(info.name, "Orvalink Now Playing") == 0 &&
+        std::strcmp(info.author, "Orvalink") == 0 && std::strcmp(info.version, "1.2") == 0 &&
+        std::strlen(info.description) > 0 && info.pointerField == nullptr && info.intField == 0;
+    context.report("records.information", infoValues && infoDiffer == 0,
+                   !infoValues ? "the information record's fields are not as specified"
+                   : infoDiffer > 0
+                       ? std::to_string(infoDiffer) + " of 800 calls gave other pointers"
+                       : "800 calls from 4 threads, before and after OnLoad: the same "
+                         "pointers and values");
+
+    const std::string png = skinResult == 0 && skin.kind == 1 ? pngFault(skin) : "kind is not 1";
+    const size_t xmlLength = skin.xml != nullptr ? std::strlen(skin.xml) : 0;
+    const bool xmlOk = xmlLength > 0 && std::strncmp(skin.xml, "<Skin ", 6) == 0;
+    const bool ok = png.empty() && xmlOk && skinDiffer == 0;
+    context.report("records.interface", ok,
+                   !png.empty() ? "PNG: " + png
+                   : !xmlOk     ? "the XML text does not begin with <Skin"
+                   : skinDiffer > 0
+                       ? std::to_string(skinDiffer) + " of 800 calls gave other pointers"
+                       : "800 calls, same pointers; PNG of " + std::to_string(skin.imageSize) +
+                             " bytes ends with IEND at that length; XML of " +
+                             std::to_string(xmlLength) + " bytes, NUL-terminated");
+}
+
+}  // namespace
+
+void runContractChecks(Context& context) {
+    randomIdentifiers(context);
+    oneBitFlips(context);
+    freshObjects(context);
+    records(context);
+}
+
+}  // namespace validator

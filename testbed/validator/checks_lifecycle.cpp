@@ -1,0 +1,178 @@
+// Objects created and released at random moments, many lanes at once: never
+// loaded, in the worker's initial wait, inside a pass (the host holding a
+// query), inside an exchange the service holds, and through the disposal
+// slot. Afterwards the process must have its threads, handles and memory back.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "checks.h"
+#include "process_resources.h"
+
+namespace validator {
+
+namespace {
+
+enum class Moment { Unloaded, InitialWait, InsidePass, HeldExchange, Disposal };
+
+struct MomentInfo {
+    const char* name;
+    const char* what;
+    double boundMs;  // Release must return within this
+};
+
+const std::map<Moment, MomentInfo> kMoments = {
+    {Moment::Unloaded, {"lifecycle.unloaded_release", "never loaded", 100}},
+    {Moment::InitialWait, {"lifecycle.initial_wait_release", "in the initial wait", 200}},
+    {Moment::InsidePass,
+     {"lifecycle.release_inside_pass", "inside a pass, the host holding a query", 1600}},
+    {Moment::HeldExchange,
+     {"lifecycle.release_inside_held_exchange", "inside an exchange held 2 s", 3000}},
+    {Moment::Disposal, {"lifecycle.disposal_slot", "through the disposal slot", 200}},
+};
+
+struct Tally {
+    int cycles = 0;
+    double maxMs = 0;
+    std::string fault;
+};
+
+// One cycle; a reason when it went wrong, else empty. `releaseMs` is set.
+std::string cycle(Context& context, Moment moment, int number, std::mt19937_64& random,
+                  double& releaseMs) {
+    const std::string key = keyFor("Cycle", number);
+    // Shared with the script, which the worker may still run after a hang.
+    auto entered = std::make_shared<std::atomic<bool>>(false);
+    HostScript script = steadyDeck("Cycle title", "Cycle artist");
+    if (moment == Moment::InsidePass) {
+        const int holdMs = 100 + static_cast<int>(random() % 500);
+        auto inner = script.number;
+        script.number = [inner, holdMs, entered](const std::string& command, double* value) {
+            if (command == "deck 1 loaded" && !entered->exchange(true)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            }
+            return inner(command, value);
+        };
+        context.service.setReply(key, "ok");
+    } else if (moment == Moment::HeldExchange) {
+        context.service.setReply(key, "slow-ok");
+    }
+
+    Instance instance = context.create();
+    if (!instance) {
+        return "the factory gave no object";
+    }
+    instance.host->setScript(script);
+    if (moment != Moment::Unloaded) {
+        instance.plugin.onLoad();
+        instance.host->writeKeyText(key);
+    }
+    if (moment == Moment::InitialWait || moment == Moment::Disposal) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 2800));
+    } else if (moment == Moment::InsidePass &&
+               waitFor([&] { return entered->load(); }, 10000) < 0) {
+        context.timedRelease(instance, false, 35000);
+        return "no pass reached the host's deck query within 10 s";
+    } else if (moment == Moment::HeldExchange) {
+        if (waitFor([&] { return context.service.requestsWithKey(key) > 0; }, 10000) < 0) {
+            context.timedRelease(instance, false, 35000);
+            return "no exchange reached the service within 10 s";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 1500));
+    }
+    releaseMs = context.timedRelease(instance, moment == Moment::Disposal, 35000);
+    const HostFindings found = instance.host->findings();
+    if (releaseMs == -2) {
+        return "the validator's thread to call Release did not start within 35 s";
+    }
+    if (releaseMs < 0) {
+        return "Release had not returned after 35 s";
+    }
+    if (releaseMs > kMoments.at(moment).boundMs) {
+        return "Release took " + formatMs(releaseMs);
+    }
+    if (moment == Moment::Unloaded && (found.declares > 0 || found.queries > 0)) {
+        return "an object never loaded called its host";
+    }
+    if ((moment == Moment::InitialWait || moment == Moment::Disposal) && found.queries > 0) {
+        return "a query came during the initial wait";
+    }
+    return {};
+}
+
+std::string resourceText(const Resources& before, const Resources& after) {
+    return "threads " + std::to_string(before.threads) + " -> " + std::to_string(after.threads) +
+           ", handles " + std::to_string(before.handles) + " -> " + std::to_string(after.handles) +
+           ", memory " + std::to_string((after.memoryBytes - before.memoryBytes) / 1024) +
+           " KiB more";
+}
+
+}  // namespace
+
+void runLifecycleChecks(Context& context) {
+    constexpr int kThreadTolerance = 2, kHandleTolerance = 8;
+    constexpr int64_t kMemoryTolerance = 4 << 20;
+    const int cycles = context.scaled(200, 2000);
+    const int lanes = 16;
+
+    // A first cycle of each loaded kind lets the platform set up what it keeps
+    // for the process's life (the HTTP stack, thread pools).
+    auto warmRandom = context.random("lifecycle.warm");
+    double ignored = 0;
+    cycle(context, Moment::HeldExchange, -1, warmRandom, ignored);
+    cycle(context, Moment::InsidePass, -2, warmRandom, ignored);
+    const Resources before = measureResources();
+
+    std::mutex mutex;
+    std::map<Moment, Tally> tallies;
+    std::atomic<int> next{0};
+    std::vector<std::thread> workers;
+    for (int lane = 0; lane < lanes; ++lane) {
+        workers.emplace_back([&] {
+            for (int n; (n = next++) < cycles;) {
+                auto random = context.random("lifecycle." + std::to_string(n));
+                const auto moment = static_cast<Moment>(random() % kMoments.size());
+                double releaseMs = 0;
+                const std::string fault = cycle(context, moment, n, random, releaseMs);
+                std::lock_guard lock(mutex);
+                Tally& tally = tallies[moment];
+                ++tally.cycles;
+                tally.maxMs = std::max(tally.maxMs, releaseMs);
+                if (!fault.empty() && tally.fault.empty()) {
+                    tally.fault = "cycle " + std::to_string(n) + ": " + fault;
+                }
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    for (const auto& [moment, info] : kMoments) {
+        const Tally& tally = tallies[moment];
+        context.report(info.name, tally.fault.empty() && tally.cycles > 0,
+                       !tally.fault.empty()
+                           ? tally.fault
+                           : std::to_string(tally.cycles) + " cycles " + info.what +
+                                 ", Release at most " + formatMs(tally.maxMs) + " (bound " +
+                                 formatMs(info.boundMs) + ")");
+    }
+
+    Resources after;
+    const auto settled = [&] {
+        after = measureResources();
+        return after.threads <= before.threads + kThreadTolerance &&
+               after.handles <= before.handles + kHandleTolerance &&
+               after.memoryBytes <= before.memoryBytes + kMemoryTolerance;
+    };
+    const bool back = waitFor(settled, 5000) >= 0;
+    context.report("lifecycle.resources_back", back,
+                   std::to_string(cycles) + " cycles in " + std::to_string(lanes) + " lanes; " +
+                       resourceText(before, after) + " (tolerance: threads +" +
+                       std::to_string(kThreadTolerance) + ", handles +" +
+                       std::to_string(kHandleTolerance) + ", memory +4 MiB)");
+}
+
+}  // namespace validator

@@ -1,0 +1,191 @@
+// A parameter storm: four host threads call OnParameter and
+// OnGetParameterString with random ids and sizes into guarded buffers while
+// another writes the three variables directly, as the host does, and changes
+// the clipboard. Nothing may be written past the size given, the answers must
+// be what the parameters give, and once the storm ends with a good key in
+// place (pasted again after a paste that found none) the status line must
+// settle within two passes.
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "checks.h"
+#include "host_platform.h"
+
+namespace validator {
+
+namespace {
+
+constexpr unsigned char kGuard = 0xA5;
+constexpr int kGuardBytes = 64;
+
+// Every sentence ids 1 and 2 may show; "Connected as " lines go on freely.
+const char* const kStatusTexts[] = {
+    "Paste your Orvalink key to start",
+    "Checking your key\xE2\x80\xA6",
+    "That doesn't look like an Orvalink key",
+    "That key didn't work. Make a new one on your dashboard",
+    "Can't reach Orvalink. Retrying\xE2\x80\xA6",
+    "Your key stopped working. Paste a new one",
+    "Can't reach Orvalink. Will resend",
+    "Paused",
+    "Copy your key on your Orvalink dashboard first",
+};
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Whether `shown` is a status text cut to fit (at most `room` bytes).
+bool plausibleStatus(const std::string& shown, size_t room) {
+    if (startsWith(shown, "Connected as ") || startsWith("Connected as ", shown)) {
+        return true;
+    }
+    for (const char* text : kStatusTexts) {
+        const std::string full = text;
+        if (shown == full ||
+            (shown.size() <= room && startsWith(full, shown) && full.size() > room)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One call into a guarded buffer; a reason when it went wrong, else empty.
+std::string guardedCall(Instance& instance, int32_t id, int32_t size) {
+    const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
+    std::vector<unsigned char> buffer(room + 2 * kGuardBytes, kGuard);
+    char* out = reinterpret_cast<char*>(buffer.data() + kGuardBytes);
+    const auto result = static_cast<uint32_t>(instance.plugin.getParameterString(id, out, size));
+    for (int i = 0; i < kGuardBytes; ++i) {
+        if (buffer[i] != kGuard || buffer[kGuardBytes + room + i] != kGuard) {
+            return "id " + std::to_string(id) + ", size " + std::to_string(size) +
+                   ": a byte written outside the buffer";
+        }
+    }
+    const bool declared = id >= 1 && id <= 3;
+    if (!declared || size <= 0) {
+        for (size_t i = 0; i < room; ++i) {
+            if (buffer[kGuardBytes + i] != kGuard) {
+                return "id " + std::to_string(id) + ", size " + std::to_string(size) +
+                       ": written although refused";
+            }
+        }
+        return result == kResultNotImplemented
+                   ? ""
+                   : "id " + std::to_string(id) + ", size " + std::to_string(size) + ": result " +
+                         std::to_string(result) + ", not 0x80004001";
+    }
+    if (result != 0 || out[room - 1] != '\0') {
+        return "id " + std::to_string(id) + ": result " + std::to_string(result) +
+               " or no NUL in the last byte";
+    }
+    const std::string shown(out);
+    for (size_t i = shown.size(); i < room; ++i) {
+        if (out[i] != '\0') {
+            return "id " + std::to_string(id) + ": the rest of the buffer is not zero-filled";
+        }
+    }
+    const bool expected =
+        id == 3 ? (shown == "On" || shown == "Off" ||
+                   (room <= 3 && (startsWith("On", shown) || startsWith("Off", shown))))
+                : plausibleStatus(shown, room - 1);
+    return expected ? "" : "id " + std::to_string(id) + ": unexpected text \"" + shown + "\"";
+}
+
+}  // namespace
+
+void runStormChecks(Context& context) {
+    const int seconds = context.scaled(10, 60);
+    const std::string key = keyFor("Storm", 0);
+    context.service.addAccount(key, "Storm DJ");
+    Instance instance = loadWithKey(context, key, steadyDeck("Storm title", "Validator"));
+    if (!instance || instance.host->keyText() == nullptr) {
+        context.report("storm.guarded_buffers", false, "the object declared no key parameter");
+        return;
+    }
+    std::atomic<bool> storming{true};
+    std::atomic<long> calls{0};
+    std::mutex faultMutex;
+    std::string fault;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            auto random = context.random("storm." + std::to_string(t));
+            const int32_t ids[] = {-7, -1, 0, 1, 2, 3, 4, 99, INT32_MIN, INT32_MAX};
+            while (storming) {
+                const int32_t id = ids[random() % 10];
+                instance.plugin.onParameter(id);
+                const auto size = static_cast<int32_t>(random() % 1030) - 5;
+                const std::string wrong = guardedCall(instance, id, size);
+                calls += 2;
+                if (!wrong.empty()) {
+                    std::lock_guard lock(faultMutex);
+                    if (fault.empty()) {
+                        fault = wrong;
+                    }
+                }
+            }
+        });
+    }
+    threads.emplace_back([&] {
+        auto random = context.random("storm.writer");
+        const std::string texts[] = {
+            "", "not a key", key, key + " and more", "zvknp_short", std::string(70, 'k')};
+        while (storming) {
+            instance.host->writeKeyText(texts[random() % 6]);
+            instance.host->writeSwitch(static_cast<int32_t>(random() % 5) - 2);
+            instance.host->writePaste(static_cast<int32_t>(random() % 2));
+            putTextOnClipboard(random() % 2 == 0 ? key : "no key here");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    storming = false;
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    context.report("storm.guarded_buffers", fault.empty(),
+                   fault.empty() ? std::to_string(calls.load()) + " calls from 4 threads in " +
+                                       std::to_string(seconds) +
+                                       " s, ids declared, undeclared and negative, sizes -5 to "
+                                       "1024: nothing written past the size, every answer as "
+                                       "specified"
+                                 : fault);
+
+    // The DJ ends it: the key typed in, a paste that finds no key (its message
+    // shows at once), then a paste of the very key in place.
+    instance.host->writeSwitch(1);
+    instance.plugin.onParameter(3);
+    instance.host->writeKeyText(key);
+    const auto paste = [&](const std::string& clipboard) {
+        putTextOnClipboard(clipboard);
+        instance.host->writePaste(1);
+        instance.plugin.onParameter(2);
+        instance.host->writePaste(0);
+        instance.plugin.onParameter(2);
+    };
+    paste("no key here");
+    const std::string noKeyShown = statusOf(instance);
+    paste(key);
+    if (noKeyShown != "Copy your key on your Orvalink dashboard first") {
+        context.report("storm.settles", false,
+                       "a paste that found no key showed \"" + noKeyShown + "\"");
+        context.timedRelease(instance, false, 35000);
+        return;
+    }
+    const std::string wanted = "Connected as Storm DJ";
+    const double settledMs =
+        waitFor([&] { return statusOf(instance).compare(0, wanted.size(), wanted) == 0; }, 15000);
+    const std::string last = statusOf(instance);
+    context.timedRelease(instance, false, 35000);
+    // Two passes: two waits of 2 s, each pass with one exchange of the loopback service.
+    const bool settled = settledMs >= 0 && settledMs <= 6000;
+    context.report("storm.settles", settled,
+                   settledMs >= 0 ? "status \"" + last + "\" " + formatMs(settledMs) +
+                                        " after the storm (bound 6 s: two passes)"
+                                  : "status still \"" + last + "\" 15 s after the storm");
+}
+
+}  // namespace validator

@@ -1,0 +1,87 @@
+// Which thread every callback came from, over every object of the run: the
+// queries only from the object's one worker and never from inside a call the
+// host made into a plug-in, parameters declared only inside OnLoad,
+// SendCommand never, nothing at all once Release has returned, and only the
+// queries the plug-in is meant to make. Runs last, with a short scenario of
+// its own so that it also judges something when run alone: the host calls
+// every parameter operation while the worker makes its first passes.
+#include <chrono>
+#include <thread>
+
+#include "checks.h"
+
+namespace validator {
+
+namespace {
+
+void hostCallsDuringPasses(Context& context) {
+    const std::string key = keyFor("Threads", 0);
+    context.service.setReply(key, "ok");
+    Instance instance = loadWithKey(context, key, steadyDeck("Threads title", "Validator"));
+    if (!instance) {
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (millisecondsSince(start) < 6000) {
+        for (int id = 0; id <= 4; ++id) {
+            instance.plugin.onParameter(id);
+            char text[64 + 64];
+            instance.plugin.getParameterString(id, text, 64);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    context.timedRelease(instance, false, 35000);
+    // Anything still to come after Release would come now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+}
+
+}  // namespace
+
+void runThreadChecks(Context& context) {
+    hostCallsDuringPasses(context);
+    HostFindings total;
+    int hosts = 0;
+    for (const HostFindings& found : context.allFindings()) {
+        ++hosts;
+        total.queries += found.queries;
+        total.queriesFromOtherThreads += found.queriesFromOtherThreads;
+        total.queriesInsideHostCalls += found.queriesInsideHostCalls;
+        total.declares += found.declares;
+        total.declaresOutsideOnLoad += found.declaresOutsideOnLoad;
+        total.sendCommands += found.sendCommands;
+        total.callbacksAfterRelease += found.callbacksAfterRelease;
+        total.unknownCommands += found.unknownCommands;
+        total.wrongTextSizes += found.wrongTextSizes;
+        if (total.firstUnknownCommand.empty()) {
+            total.firstUnknownCommand = found.firstUnknownCommand;
+        }
+    }
+    const std::string over = " over " + std::to_string(hosts) + " objects";
+    const bool onWorker = total.queriesFromOtherThreads == 0 && total.queriesInsideHostCalls == 0;
+    context.report("threads.queries_on_worker", onWorker && total.queries > 0,
+                   onWorker ? std::to_string(total.queries) +
+                                  " queries, each from its object's one worker thread" + over
+                            : std::to_string(total.queriesFromOtherThreads) +
+                                  " queries from another thread than the object's worker, " +
+                                  std::to_string(total.queriesInsideHostCalls) +
+                                  " from inside a call into the plug-in");
+    context.report("threads.declare_inside_onload", total.declaresOutsideOnLoad == 0,
+                   std::to_string(total.declares) + " declarations, " +
+                       std::to_string(total.declaresOutsideOnLoad) + " outside OnLoad" + over);
+    context.report("threads.send_command_never", total.sendCommands == 0,
+                   std::to_string(total.sendCommands) + " SendCommand calls" + over);
+    context.report("threads.nothing_after_release", total.callbacksAfterRelease == 0,
+                   std::to_string(total.callbacksAfterRelease) +
+                       " callbacks after Release had returned" + over);
+    const bool known = total.unknownCommands == 0 && total.wrongTextSizes == 0;
+    context.report("threads.known_queries", known,
+                   known
+                       ? std::to_string(total.queries) +
+                             " queries, every one a deck, automix or sandbox query; every text "
+                             "buffer 512 bytes"
+                       : std::to_string(total.unknownCommands) + " unknown queries (first: \"" +
+                             total.firstUnknownCommand + "\"), " +
+                             std::to_string(total.wrongTextSizes) + " text buffers not 512 bytes");
+}
+
+}  // namespace validator

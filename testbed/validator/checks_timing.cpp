@@ -1,0 +1,139 @@
+// How long the host's calls into the plug-in take while the worker is stuck:
+// once inside an exchange the service never answers, once inside a query the
+// host itself takes 5 s over. Four host threads call every operation but
+// Release (and the paste, which reads the clipboard), each a call every
+// 100 us or so, as a busy host's threads would, rather than spinning: four
+// spinning threads on two cores would time the scheduler, not the plug-in.
+// Fresh objects are created and loaded meanwhile. The 99.9th percentile must
+// stay within 1 ms and the longest call within 20 ms.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "checks.h"
+
+namespace validator {
+
+namespace {
+
+constexpr double kPercentileBoundMs = 1.0;
+constexpr double kMaxBoundMs = 20.0;
+
+// Calls into `stuck` from 4 threads for `seconds`, plus OnLoad on fresh
+// objects; every call's duration in milliseconds.
+std::vector<double> hammer(Context& context, Instance& stuck, int seconds) {
+    std::vector<std::vector<double>> perThread(5);
+    std::vector<std::thread> threads;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            auto random = context.random("timing." + std::to_string(t));
+            std::vector<double>& samples = perThread[t];
+            samples.reserve(static_cast<size_t>(seconds) * 20000);
+            char text[300];
+            InfoRecord info;
+            InterfaceRecord skin;
+            while (std::chrono::steady_clock::now() < until) {
+                const int pick = static_cast<int>(random() % 6);
+                const auto start = std::chrono::steady_clock::now();
+                switch (pick) {
+                    case 0:
+                        stuck.plugin.getPluginInfo(&info);
+                        break;
+                    case 1:
+                        stuck.plugin.getUserInterface(&skin);
+                        break;
+                    case 2:
+                        stuck.plugin.onParameter(static_cast<int32_t>(random() % 2 == 0 ? 1 : 3));
+                        break;
+                    default:
+                        stuck.plugin.getParameterString(1 + static_cast<int32_t>(random() % 3),
+                                                        text,
+                                                        1 + static_cast<int32_t>(random() % 299));
+                        break;
+                }
+                samples.push_back(millisecondsSince(start));
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+        });
+    }
+    threads.emplace_back([&] {
+        std::vector<Instance> fresh;
+        while (std::chrono::steady_clock::now() < until && fresh.size() < 20) {
+            Instance instance = context.create();
+            const auto start = std::chrono::steady_clock::now();
+            instance.plugin.onLoad();
+            perThread[4].push_back(millisecondsSince(start));
+            fresh.push_back(instance);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        for (Instance& instance : fresh) {
+            context.timedRelease(instance, false, 35000);
+        }
+    });
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    std::vector<double> all;
+    for (const auto& samples : perThread) {
+        all.insert(all.end(), samples.begin(), samples.end());
+    }
+    return all;
+}
+
+void judge(Context& context, const std::string& name, const std::string& situation,
+           std::vector<double> samples) {
+    if (samples.empty()) {
+        context.report(name, false, "no calls were timed");
+        return;
+    }
+    std::sort(samples.begin(), samples.end());
+    const double p999 = samples[std::min(samples.size() - 1, samples.size() * 999 / 1000)];
+    const double max = samples.back();
+    const bool ok = p999 <= kPercentileBoundMs && max <= kMaxBoundMs;
+    context.report(name, ok,
+                   std::to_string(samples.size()) + " calls while " + situation + ": p99.9 " +
+                       formatMs(p999) + ", max " + formatMs(max) + " (bounds 1 ms, 20 ms)");
+}
+
+}  // namespace
+
+void runTimingChecks(Context& context) {
+    const int seconds = std::max(2, context.scaled(5, 20));
+
+    const std::string heldKey = keyFor("TimingHeld", 0);
+    context.service.setReply(heldKey, "silence");
+    Instance held = loadWithKey(context, heldKey, steadyDeck("Timing title", "Validator"));
+    if (waitFor([&] { return context.service.requestsWithKey(heldKey) > 0; }, 10000) < 0) {
+        context.report("timing.service_holds", false, "no exchange reached the service in 10 s");
+    } else {
+        judge(context, "timing.service_holds", "the service held the reply",
+              hammer(context, held, seconds));
+    }
+    std::thread releaseHeld([&] { context.timedRelease(held, false, 35000); });
+
+    const std::string busyKey = keyFor("TimingBusy", 0);
+    context.service.setReply(busyKey, "ok");
+    auto blocked = std::make_shared<std::atomic<bool>>(false);
+    HostScript script = steadyDeck("Timing title", "Validator");
+    script.number = [inner = script.number, blocked](const std::string& command, double* value) {
+        if (command == "deck 1 loaded" && !blocked->exchange(true)) {
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+        }
+        return inner(command, value);
+    };
+    Instance busy = loadWithKey(context, busyKey, script);
+    if (waitFor([&] { return blocked->load(); }, 10000) < 0) {
+        context.report("timing.host_blocks", false, "no pass reached the host's query in 10 s");
+    } else {
+        judge(context, "timing.host_blocks", "the host's own query took 5 s",
+              hammer(context, busy, std::min(seconds, 4)));
+    }
+    context.timedRelease(busy, false, 35000);
+    releaseHeld.join();
+}
+
+}  // namespace validator

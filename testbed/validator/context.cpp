@@ -1,0 +1,158 @@
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "checks.h"
+
+namespace validator {
+
+Context::Context(Options options, Factory factory, Factory untrustedFactory)
+    : options(std::move(options)),
+      service(this->options.service),
+      factory(factory),
+      untrustedFactory(untrustedFactory) {}
+
+bool Context::wants(const std::string& name) const {
+    const std::string& only = options.only;
+    return only.empty() || name.compare(0, only.size(), only) == 0 ||
+           only.compare(0, name.size(), name) == 0;
+}
+
+void Context::report(const std::string& name, bool passed, const std::string& text) {
+    if (options.only.empty() || name.compare(0, options.only.size(), options.only) == 0) {
+        std::lock_guard lock(mutex_);
+        results_.push_back({name, passed, text});
+    }
+}
+
+std::vector<CheckResult> Context::results() const {
+    std::lock_guard lock(mutex_);
+    return results_;
+}
+
+std::mt19937_64 Context::random(const std::string& group) const {
+    return std::mt19937_64(options.seed ^ std::hash<std::string>()(group));
+}
+
+int Context::scaled(int atFive, int atTen) const {
+    const int level = options.level;
+    return level <= 5 ? atFive * level / 5 : atFive + (atTen - atFive) * (level - 5) / 5;
+}
+
+FakeHost& Context::newHost() {
+    std::lock_guard lock(mutex_);
+    hosts_.push_back(std::make_unique<FakeHost>());
+    return *hosts_.back();
+}
+
+Instance Context::create(bool untrusted) {
+    Instance instance;
+    void* object = nullptr;
+    const Factory make = untrusted ? untrustedFactory : factory;
+    if (make == nullptr || make(kClassId, kInterfaceId, &object) != 0 || object == nullptr) {
+        return instance;
+    }
+    instance.plugin = PluginObject(object);
+    instance.host = &newHost();
+    instance.plugin.setHostFields(instance.host->callbackObject());
+    return instance;
+}
+
+std::vector<HostFindings> Context::allFindings() const {
+    std::lock_guard lock(mutex_);
+    std::vector<HostFindings> all;
+    for (const auto& host : hosts_) {
+        all.push_back(host->findings());
+    }
+    return all;
+}
+
+double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool started = false;
+        bool returned = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const auto start = std::chrono::steady_clock::now();
+    std::thread([plugin = instance.plugin, dispose, outcome]() mutable {
+        {
+            std::lock_guard lock(outcome->mutex);
+            outcome->started = true;
+        }
+        dispose ? static_cast<void>(plugin.dispose()) : static_cast<void>(plugin.release());
+        std::lock_guard lock(outcome->mutex);
+        outcome->returned = true;
+        outcome->done.notify_all();
+    }).detach();
+    std::unique_lock lock(outcome->mutex);
+    if (!outcome->done.wait_for(lock, std::chrono::milliseconds(limitMs),
+                                [&] { return outcome->returned; })) {
+        hung_ = true;
+        return outcome->started ? -1 : -2;
+    }
+    const double taken = millisecondsSince(start);
+    instance.host->markReleased();
+    instance.plugin = PluginObject();
+    return taken;
+}
+
+std::string keyFor(const std::string& label, int number) {
+    std::string body = label + std::to_string(number);
+    body.resize(32, 'x');
+    return "zvknp_" + body;
+}
+
+std::string statusOf(Instance& instance) {
+    // Room to spare past the size given: a plug-in that writes past it must
+    // be caught by the storm, not crash the validator here.
+    char text[256 + 64] = {};
+    instance.plugin.getParameterString(1, text, 256);
+    return std::string(text, strnlen(text, 256));
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+double waitFor(const std::function<bool()>& done, int limitMs) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (millisecondsSince(start) > limitMs) {
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return millisecondsSince(start);
+}
+
+std::string formatMs(double ms) {
+    char text[32];
+    if (ms >= 1000) {
+        std::snprintf(text, sizeof text, "%.2f s", ms / 1000);
+    } else if (ms >= 10) {
+        std::snprintf(text, sizeof text, "%.0f ms", ms);
+    } else {
+        std::snprintf(text, sizeof text, "%.3f ms", ms);
+    }
+    return text;
+}
+
+Instance loadWithKey(Context& context, const std::string& key, HostScript script) {
+    Instance instance = context.create();
+    if (!instance) {
+        return instance;
+    }
+    instance.host->setScript(std::move(script));
+    instance.plugin.onLoad();
+    if (instance.host->keyText() != nullptr) {
+        instance.host->writeKeyText(key);
+    }
+    return instance;
+}
+
+}  // namespace validator

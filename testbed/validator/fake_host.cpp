@@ -1,0 +1,225 @@
+#include "fake_host.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "raw_plugin.h"
+
+namespace validator {
+
+namespace {
+
+void* const kTable[4] = {reinterpret_cast<void*>(&FakeHost::sendCommand),
+                         reinterpret_cast<void*>(&FakeHost::getInfo),
+                         reinterpret_cast<void*>(&FakeHost::getStringInfo),
+                         reinterpret_cast<void*>(&FakeHost::declareParameter)};
+
+// "N" for N in 1 to 99 at `at`, moving `at` past it.
+bool smallNumber(const std::string& text, size_t& at) {
+    size_t digits = 0;
+    while (at + digits < text.size() && text[at + digits] >= '0' && text[at + digits] <= '9') {
+        ++digits;
+    }
+    const bool ok = digits >= 1 && digits <= 2 && text[at] != '0';
+    at += digits;
+    return ok;
+}
+
+bool deckQuery(const std::string& command, const std::vector<std::string>& verbs) {
+    size_t at = 5;
+    if (command.compare(0, 5, "deck ") != 0 || !smallNumber(command, at) || at >= command.size() ||
+        command[at] != ' ') {
+        return false;
+    }
+    const std::string verb = command.substr(at + 1);
+    for (const std::string& known : verbs) {
+        if (verb == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool automixQuery(const std::string& command) {
+    for (const char* field : {"get_automix_song 'title'", "get_automix_song 'artist'"}) {
+        const size_t length = std::strlen(field);
+        if (command.compare(0, length, field) != 0) {
+            continue;
+        }
+        if (command.size() == length) {
+            return true;
+        }
+        size_t at = length + 1;
+        return command[length] == ' ' && smallNumber(command, at) && at == command.size() &&
+               command.substr(length + 1) != "1";
+    }
+    return false;
+}
+
+}  // namespace
+
+HostScript steadyDeck(const std::string& title, const std::string& artist) {
+    HostScript script;
+    script.number = [](const std::string& command, double* value) -> int32_t {
+        if (command == "deck 1 loaded" || command == "deck 1 is_audible") {
+            *value = 1;
+            return 0;
+        }
+        if (command == "sandbox" || command == "automix" || command == "deck 2 loaded") {
+            *value = 0;
+            return 0;
+        }
+        return 1;
+    };
+    script.text = [title, artist](const std::string& command, char* buffer,
+                                  int32_t size) -> int32_t {
+        if (command == "deck 1 get_loaded_song 'title'") {
+            return answerText(title, buffer, size);
+        }
+        if (command == "deck 1 get_loaded_song 'artist'") {
+            return answerText(artist, buffer, size);
+        }
+        return 1;
+    };
+    return script;
+}
+
+int32_t answerText(const std::string& text, char* buffer, int32_t size) {
+    if (size <= 0) {
+        return 1;
+    }
+    const size_t length = std::min(text.size(), static_cast<size_t>(size) - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return 0;
+}
+
+bool knownCommand(const std::string& command, bool numeric) {
+    if (numeric) {
+        return command == "sandbox" || command == "automix" ||
+               deckQuery(command, {"loaded", "is_audible"});
+    }
+    return deckQuery(command, {"get_loaded_song 'title'", "get_loaded_song 'artist'"}) ||
+           automixQuery(command);
+}
+
+FakeHost::FakeHost() : table_(kTable) {}
+
+void FakeHost::setScript(HostScript script) {
+    std::lock_guard lock(mutex_);
+    script_ = std::move(script);
+}
+
+void FakeHost::markReleased() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+}
+
+HostFindings FakeHost::findings() const {
+    std::lock_guard lock(mutex_);
+    return findings_;
+}
+
+void FakeHost::writeKeyText(const std::string& text) {
+    for (size_t i = 0; i < 64; ++i) {
+        std::atomic_ref<char>(keyText_[i]).store(i < text.size() && i < 63 ? text[i] : '\0');
+    }
+}
+
+void FakeHost::writeSwitch(int32_t value) {
+    std::atomic_ref<int32_t>(*sendSwitch_).store(value);
+}
+
+void FakeHost::writePaste(int32_t value) {
+    std::atomic_ref<int32_t>(*pasteButton_).store(value);
+}
+
+bool FakeHost::noteQuery(const char* command, bool numeric) {
+    std::lock_guard lock(mutex_);
+    if (released_) {
+        ++findings_.callbacksAfterRelease;
+        return false;
+    }
+    ++findings_.queries;
+    const std::thread::id self = std::this_thread::get_id();
+    if (!sawQuery_) {
+        sawQuery_ = true;
+        findings_.worker = self;
+    } else if (self != findings_.worker) {
+        ++findings_.queriesFromOtherThreads;
+    }
+    if (currentSlot() != -1) {
+        ++findings_.queriesInsideHostCalls;
+    }
+    const std::string text = command == nullptr ? "(null)" : command;
+    if (!knownCommand(text, numeric)) {
+        if (findings_.unknownCommands++ == 0) {
+            findings_.firstUnknownCommand = text;
+        }
+    }
+    if (keepCommands_) {
+        findings_.commands.push_back(text);
+    }
+    return true;
+}
+
+int32_t FakeHost::sendCommand(FakeHost* self, const char*) {
+    std::lock_guard lock(self->mutex_);
+    ++self->findings_.sendCommands;
+    if (self->released_) {
+        ++self->findings_.callbacksAfterRelease;
+    }
+    return 1;
+}
+
+int32_t FakeHost::getInfo(FakeHost* self, const char* command, double* value) {
+    if (!self->noteQuery(command, true)) {
+        return 1;
+    }
+    std::function<int32_t(const std::string&, double*)> answer;
+    {
+        std::lock_guard lock(self->mutex_);
+        answer = self->script_.number;
+    }
+    return answer ? answer(command, value) : 1;
+}
+
+int32_t FakeHost::getStringInfo(FakeHost* self, const char* command, char* buffer, int32_t size) {
+    if (!self->noteQuery(command, false)) {
+        return 1;
+    }
+    std::function<int32_t(const std::string&, char*, int32_t)> answer;
+    {
+        std::lock_guard lock(self->mutex_);
+        if (size != 512) {
+            ++self->findings_.wrongTextSizes;
+        }
+        answer = self->script_.text;
+    }
+    return answer ? answer(command, buffer, size) : 1;
+}
+
+int32_t FakeHost::declareParameter(FakeHost* self, void* variable, int32_t kind, int32_t id,
+                                   const char*, const char*, float) {
+    std::lock_guard lock(self->mutex_);
+    ++self->findings_.declares;
+    if (self->released_) {
+        ++self->findings_.callbacksAfterRelease;
+    }
+    if (currentSlot() != kOnLoad) {
+        ++self->findings_.declaresOutsideOnLoad;
+    }
+    if (id >= 1 && id <= 3) {
+        self->declaredKinds[id] = kind;
+    }
+    if (id == 1) {
+        self->keyText_ = static_cast<char*>(variable);
+    } else if (id == 2) {
+        self->pasteButton_ = static_cast<int32_t*>(variable);
+    } else if (id == 3) {
+        self->sendSwitch_ = static_cast<int32_t*>(variable);
+    }
+    return 0;
+}
+
+}  // namespace validator

@@ -1,0 +1,120 @@
+// A deliberately broken plug-in, built only for the validator's self-test and
+// never shipped: it loads the real library named by ORVALINK_PLANTED_TARGET
+// and hands out each of its objects wrapped in one planted fault, chosen at
+// build time by PLANTED_FAULT:
+//   1  OnParameter queries the host (GetInfo) from the host's own thread;
+//   2  OnGetParameterString writes one byte past the size it was given;
+//   3  OnLoad leaks a thread that never ends, one per object;
+//   4  Release never returns.
+// Threads: as the real library's; the wrapper adds no state of its own but
+// the wrapped object.
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "host_platform.h"
+
+namespace {
+
+// The wrapper as the host sees it: our table, the two host fields, then the
+// real object.
+struct Wrapper {
+    void* const* table;
+    void* hostInstance;
+    void* callbacks;
+    void* real;
+};
+
+template <typename Result, typename... Args>
+Result forward(Wrapper* self, int slot, Args... args) {
+    void** realFields = static_cast<void**>(self->real);
+    realFields[1] = self->hostInstance;
+    realFields[2] = self->callbacks;
+    void** table = *static_cast<void***>(self->real);
+    return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(self->real, args...);
+}
+
+[[noreturn]] void blockForever() {
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+}
+
+int32_t onLoad(Wrapper* self) {
+    if (PLANTED_FAULT == 3) {
+        std::thread(blockForever).detach();
+    }
+    return forward<int32_t>(self, 0);
+}
+
+int32_t getPluginInfo(Wrapper* self, void* record) {
+    return forward<int32_t>(self, 1, record);
+}
+
+uint32_t release(Wrapper* self) {
+    if (PLANTED_FAULT == 4) {
+        blockForever();
+    }
+    const uint32_t result = forward<uint32_t>(self, 2);
+    delete self;
+    return result;
+}
+
+int32_t dispose(Wrapper* self) {
+    release(self);
+    return 0;
+}
+
+int32_t onParameter(Wrapper* self, int32_t id) {
+    if (PLANTED_FAULT == 1 && self->callbacks != nullptr) {
+        void** table = *static_cast<void***>(self->callbacks);
+        double value = 0;
+        reinterpret_cast<int32_t (*)(void*, const char*, double*)>(table[1])(self->callbacks,
+                                                                             "sandbox", &value);
+    }
+    return forward<int32_t>(self, 4, id);
+}
+
+int32_t getParameterString(Wrapper* self, int32_t id, char* out, int32_t size) {
+    const int32_t result = forward<int32_t>(self, 5, id, out, size);
+    if (PLANTED_FAULT == 2 && result == 0 && size > 0) {
+        out[size] = '\0';
+    }
+    return result;
+}
+
+int32_t getUserInterface(Wrapper* self, void* record) {
+    return forward<int32_t>(self, 6, record);
+}
+
+void* const kTable[7] = {
+    reinterpret_cast<void*>(&onLoad),          reinterpret_cast<void*>(&getPluginInfo),
+    reinterpret_cast<void*>(&release),         reinterpret_cast<void*>(&dispose),
+    reinterpret_cast<void*>(&onParameter),     reinterpret_cast<void*>(&getParameterString),
+    reinterpret_cast<void*>(&getUserInterface)};
+
+}  // namespace
+
+#ifdef _WIN32
+#define PLANTED_EXPORT __declspec(dllexport)
+#else
+#define PLANTED_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" PLANTED_EXPORT int32_t DllGetClassObject(const void* classId, const void* interfaceId,
+                                                    void** object) {
+    static const GetClassObjectFunction real = [] {
+        const char* target = std::getenv("ORVALINK_PLANTED_TARGET");
+        std::string error;
+        return target != nullptr ? loadPlugin(target, error) : nullptr;
+    }();
+    void* made = nullptr;
+    const int32_t result = real != nullptr ? real(classId, interfaceId, &made) : -1;
+    if (result != 0) {
+        return result;
+    }
+    *object = new Wrapper{kTable, nullptr, nullptr, made};
+    return 0;
+}

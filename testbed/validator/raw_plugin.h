@@ -1,0 +1,82 @@
+// The plug-in's binary contract as the validator sees it, written down anew
+// here rather than taken from the plug-in's own headers, so that a fault in
+// those headers shows: the factory's signature and identifiers, the object's
+// seven slots called by position, the two host fields after the table
+// pointer, and the two records the plug-in fills.
+//
+// Threads: a PluginObject may be called from any validator thread; each call
+// marks its thread as being inside that slot for the call's duration, which
+// is how the fake host tells a callback made from inside a host call.
+#pragma once
+
+#include <cstdint>
+
+namespace validator {
+
+constexpr uint32_t kResultClassNotAvailable = 0x80040111u;
+constexpr uint32_t kResultNotImplemented = 0x80004001u;
+
+constexpr unsigned char kClassId[16] = {0x87, 0x8D, 0x8A, 0xED, 0xF9, 0xF4, 0xCD, 0x4D,
+                                        0xBD, 0x24, 0x29, 0x14, 0x12, 0xE9, 0x3B, 0x60};
+constexpr unsigned char kInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 0x4D, 0xDD, 0x42,
+                                            0xA4, 0xD0, 0xB8, 0xF3, 0x37, 0xB3, 0x21, 0xF1};
+
+using Factory = int32_t (*)(const void* classId, const void* interfaceId, void** object);
+
+// Slot numbers of the object's table.
+enum Slot : int {
+    kOnLoad = 0,
+    kOnGetPluginInfo = 1,
+    kRelease = 2,
+    kDispose = 3,
+    kOnParameter = 4,
+    kOnGetParameterString = 5,
+    kOnGetUserInterface = 6,
+};
+
+// The information record: four texts, a pointer-sized field, a 32-bit field.
+struct InfoRecord {
+    const char* name;
+    const char* author;
+    const char* description;
+    const char* version;
+    void* pointerField;
+    int32_t intField;
+};
+
+// The interface record: kind, XML text, PNG bytes, PNG length.
+struct InterfaceRecord {
+    int32_t kind;
+    const char* xml;
+    const void* image;
+    int32_t imageSize;
+};
+
+// The slot the calling thread is inside, or -1 when it is in no host call.
+int currentSlot();
+
+// One plug-in object, reached through raw memory alone.
+class PluginObject {
+public:
+    explicit PluginObject(void* object = nullptr) : object_(object) {}
+    void* address() const { return object_; }
+
+    // Fills the two host fields: the first (never read) and the callbacks.
+    void setHostFields(void* callbacks);
+
+    int32_t onLoad();
+    int32_t getPluginInfo(InfoRecord* record);
+    uint32_t release();
+    int32_t dispose();
+    int32_t onParameter(int32_t id);
+    int32_t getParameterString(int32_t id, char* out, int32_t size);
+    int32_t getUserInterface(InterfaceRecord* record);
+
+private:
+    template <typename Result, typename... Args>
+    Result call(int slot, Args... args);
+
+    void* object_;
+};
+
+}  // namespace validator

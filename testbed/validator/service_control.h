@@ -1,0 +1,36 @@
+// The validator's hold on the service side, all on loopback: the broken-reply
+// server that the plug-in under test talks to, and through it (its "forward"
+// replies) the stand-in service: accounts added at run time, the reply chosen
+// for each key, how many requests bore a key, the stand-in's record of
+// requests and its accounts' plays.
+// Any thread: every call is one exchange of its own.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace validator {
+
+class ServiceControl {
+public:
+    // `url`: "http://127.0.0.1:PORT"; port() is 0 for anything else.
+    explicit ServiceControl(const std::string& url);
+    int port() const { return port_; }
+
+    bool addAccount(const std::string& key, const std::string& name);
+    bool setReply(const std::string& key, const std::string& replyName);
+    int requestsWithKey(const std::string& key);
+    // The stand-in's record of requests ({"method","headers","body",...}).
+    nlohmann::json requests();
+    // The stand-in's accounts: name -> {"history":[...],"upNext":[...]}.
+    nlohmann::json accounts();
+
+private:
+    // The reply's status code (0: no reply) and body.
+    std::pair<int, std::string> exchange(const std::string& method, const std::string& path,
+                                         const std::string& body);
+
+    int port_ = 0;
+};
+
+}  // namespace validator
