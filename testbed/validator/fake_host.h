@@ -57,8 +57,9 @@ public:
     FakeHost(const FakeHost&) = delete;
     FakeHost& operator=(const FakeHost&) = delete;
 
-    // What goes into the object's second host field.
-    void* callbackObject() { return this; }
+    // What goes into the object's second host field: the object begins with
+    // its table pointer, which is where our callbacks find `this` again.
+    void* callbackObject() { return &table_; }
 
     void setScript(HostScript script);
     void recordCommands() { keepCommands_ = true; }
