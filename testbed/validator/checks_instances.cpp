@@ -73,7 +73,7 @@ void runInstanceChecks(Context& context) {
                              "after " +
                              formatMs(tookMs) + "; all released");
 
-    std::set<std::thread::id> workers;
+    std::set<uint64_t> workers;
     int queries = 0, strays = 0;
     for (const Instance& instance : instances) {
         if (instance.host != nullptr) {

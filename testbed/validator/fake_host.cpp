@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "process_resources.h"
 #include "raw_plugin.h"
 
 namespace validator {
@@ -141,7 +142,7 @@ bool FakeHost::noteQuery(const char* command, bool numeric) {
         return false;
     }
     ++findings_.queries;
-    const std::thread::id self = std::this_thread::get_id();
+    const uint64_t self = currentThreadNumber();
     if (!sawQuery_) {
         sawQuery_ = true;
         findings_.worker = self;

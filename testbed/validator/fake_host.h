@@ -45,7 +45,7 @@ struct HostFindings {
     int unknownCommands = 0;
     int wrongTextSizes = 0;
     std::string firstUnknownCommand;
-    std::thread::id worker;
+    uint64_t worker = 0;                // the system's number of the first querying thread
     std::vector<std::string> commands;  // kept only when recordCommands is set
 };
 

@@ -1,25 +1,61 @@
 #include "raw_plugin.h"
 
+#include <atomic>
+
+#include "process_resources.h"
+
 namespace validator {
 
 namespace {
 
-thread_local int insideSlot = -1;
+// Which threads are inside which slot: an entry per call in progress, taken
+// without a lock so that timing a call does not time a lock as well. More
+// calls at once than entries go unmarked.
+struct InsideEntry {
+    std::atomic<uint64_t> thread{0};
+    std::atomic<int> slot{-1};
+};
+constexpr int kEntries = 256;
+
+InsideEntry* insideTable() {
+    static InsideEntry entries[kEntries];
+    return entries;
+}
 
 // Marks the thread as inside `slot` until the call returns.
 class SlotScope {
 public:
-    explicit SlotScope(int slot) : outer_(insideSlot) { insideSlot = slot; }
-    ~SlotScope() { insideSlot = outer_; }
+    explicit SlotScope(int slot) {
+        const uint64_t self = currentThreadNumber();
+        for (int i = 0; i < kEntries && entry_ == nullptr; ++i) {
+            uint64_t free = 0;
+            if (insideTable()[i].thread.compare_exchange_strong(free, self)) {
+                entry_ = &insideTable()[i];
+                entry_->slot = slot;
+            }
+        }
+    }
+    ~SlotScope() {
+        if (entry_ != nullptr) {
+            entry_->slot = -1;
+            entry_->thread = 0;
+        }
+    }
 
 private:
-    int outer_;
+    InsideEntry* entry_ = nullptr;
 };
 
 }  // namespace
 
 int currentSlot() {
-    return insideSlot;
+    const uint64_t self = currentThreadNumber();
+    for (int i = 0; i < kEntries; ++i) {
+        if (insideTable()[i].thread.load() == self) {
+            return insideTable()[i].slot.load();
+        }
+    }
+    return -1;
 }
 
 template <typename Result, typename... Args>

@@ -53,6 +53,7 @@ struct InterfaceRecord {
 };
 
 // The slot the calling thread is inside, or -1 when it is in no host call.
+// (Any thread may ask, the plug-in's own included.)
 int currentSlot();
 
 // One plug-in object, reached through raw memory alone.
