@@ -20,6 +20,7 @@
 #include "account/settings_file.h"
 #include "plugin/host_bridge.h"
 #include "plugin/host_interface.h"
+#include "plugin/library_pin.h"
 #include "plugin/now_playing_engine.h"
 #include "plugin/skin/skin.h"
 #include "service/text_ops.h"
@@ -263,5 +264,6 @@ extern "C" ORVALINK_EXPORT int32_t DllGetClassObject(const void* classId, const 
     } catch (...) {
         return kResultOutOfMemory;
     }
+    pinLibrary();
     return kResultOk;
 }

@@ -2,6 +2,12 @@
 // One file per platform implements httpRequest (WinHTTP on Windows, libcurl
 // elsewhere) with the same observable behaviour; httpPost adds the service URL.
 //
+// Neither follows a redirect: a 3xx comes back as its own status code, which
+// the callers treat as any code they do not expect (the plays stay queued and
+// are sent again later). Followed, a POST would turn into a GET without its
+// document that answers 200, taken for a delivery while nothing arrived; and
+// the bearer key would go to whatever host the redirect names.
+//
 // Thread: the worker only, one exchange at a time. Each call owns everything
 // it opens and closes it before returning; no state, no locks. Every failure
 // comes back as status code 0, never as an exception.
@@ -22,7 +28,10 @@ inline constexpr int kSendTimeoutMs = 10000;
 inline constexpr int kReceiveTimeoutMs = 10000;
 // The whole exchange, from the request to the end of the body: a reply that
 // trickles in keeps every single read within its time-out, and Release waits
-// for the exchange. Past it the exchange ends as a failed read would there.
+// for the exchange. Every blocking step (name resolution, proxy discovery,
+// connecting, the TLS handshake, sending, the headers, each body read) gets
+// at most what is left of it; past it the exchange ends as a failed read
+// would there.
 inline constexpr int kExchangeDeadlineMs = 30000;
 inline constexpr size_t kMaxHostLength = 255;
 inline constexpr size_t kMaxPathLength = 1023;

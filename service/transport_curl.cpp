@@ -11,7 +11,8 @@
 //   operation: CURLOPT_LOW_SPEED_LIMIT 1 byte/s over CURLOPT_LOW_SPEED_TIME
 //   10 s, which ends a transfer that moves nothing, either way, for 10 s;
 // - the whole exchange (30 s, from the request to the end of the body):
-//   CURLOPT_TIMEOUT_MS.
+//   CURLOPT_TIMEOUT_MS, which bounds resolving, connecting and the TLS
+//   handshake as well (libcurl's threaded resolver honours it).
 // Nothing may unwind through libcurl's C frames, so both callbacks catch.
 #include <curl/curl.h>
 
@@ -127,6 +128,7 @@ HttpResult httpRequest(const std::string& method, const std::string& url,
     curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, method.c_str());
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
     if (!body.empty()) {
         curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
         curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 #include "service/transport.h"
 
@@ -12,20 +13,36 @@ namespace {
 
 using Deadline = std::chrono::steady_clock::time_point;
 
+struct HandleCloser {
+    void operator()(void* handle) const { WinHttpCloseHandle(handle); }
+};
+// Closing the request, then the connection, then the session is the order
+// their owners go out of scope in.
+using Handle = std::unique_ptr<void, HandleCloser>;
+
 // The time a blocking step may take: what is left of the exchange's deadline,
 // at most `cap`; 0 once it has passed (WinHTTP would read 0 as no limit, so
 // callers stop instead of passing it on).
-DWORD timeLeftMs(Deadline deadline, int cap) {
+int timeLeftMs(Deadline deadline, int cap) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           deadline - std::chrono::steady_clock::now())
                           .count();
-    return left <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(left, cap));
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, cap));
 }
 
-// Bounds the next blocking wait on the request by `option`'s time-out.
-bool limitWait(HINTERNET request, DWORD option, Deadline deadline) {
-    DWORD timeout = timeLeftMs(deadline, kReceiveTimeoutMs);
-    return timeout > 0 && WinHttpSetOption(request, option, &timeout, sizeof timeout);
+// Bounds every wait of the next blocking call on the request by its own
+// time-out, cut to what is left of the deadline: name resolution, proxy
+// discovery and connecting, sending and the TLS handshake, the reply's
+// headers and each body read. False once the deadline has passed.
+bool limitWaits(HINTERNET request, Deadline deadline) {
+    const int resolve = timeLeftMs(deadline, kResolveTimeoutMs);
+    const int connect = timeLeftMs(deadline, kConnectTimeoutMs);
+    const int send = timeLeftMs(deadline, kSendTimeoutMs);
+    DWORD receive = static_cast<DWORD>(timeLeftMs(deadline, kReceiveTimeoutMs));
+    return receive > 0 && resolve > 0 && connect > 0 && send > 0 &&
+           WinHttpSetTimeouts(request, resolve, connect, send, static_cast<int>(receive)) &&
+           WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive,
+                            sizeof receive);
 }
 
 std::wstring utf8ToWide(const std::string& text) {
@@ -45,13 +62,12 @@ std::wstring utf8ToWide(const std::string& text) {
     return wide;
 }
 
-HINTERNET openSession() {
-    HINTERNET session =
-        WinHttpOpen(utf8ToWide(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-    if (session == nullptr) {
-        session = WinHttpOpen(utf8ToWide(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                              WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+Handle openSession() {
+    Handle session(WinHttpOpen(utf8ToWide(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                               WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) {
+        session.reset(WinHttpOpen(utf8ToWide(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     }
     return session;
 }
@@ -66,8 +82,8 @@ bool readBody(HINTERNET request, std::string& body, Deadline deadline) {
     constexpr DWORD kMaxChunk = 65536;
     for (;;) {
         DWORD available = 0;
-        if (!limitWait(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, deadline) ||
-            !WinHttpQueryDataAvailable(request, &available) || available == 0) {
+        if (!limitWaits(request, deadline) || !WinHttpQueryDataAvailable(request, &available) ||
+            available == 0) {
             return true;
         }
         if (available > static_cast<DWORD>(INT32_MAX)) {
@@ -107,25 +123,28 @@ HttpResult httpRequest(const std::string& method, const std::string& url,
         return result;
     }
 
-    HINTERNET session = openSession();
-    if (session == nullptr) {
+    const Handle session = openSession();
+    if (!session) {
         return result;
     }
-    WinHttpSetTimeouts(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
+    WinHttpSetTimeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
                        kReceiveTimeoutMs);
-
-    HINTERNET connection = WinHttpConnect(session, hostName, parts.nPort, 0);
-    if (connection == nullptr) {
-        WinHttpCloseHandle(session);
+    const Handle connection(WinHttpConnect(session.get(), hostName, parts.nPort, 0));
+    if (!connection) {
         return result;
     }
     const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    HINTERNET request =
-        WinHttpOpenRequest(connection, utf8ToWide(method).c_str(), urlPath, nullptr,
-                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure);
-    if (request == nullptr) {
-        WinHttpCloseHandle(connection);
-        WinHttpCloseHandle(session);
+    const Handle request(WinHttpOpenRequest(connection.get(), utf8ToWide(method).c_str(), urlPath,
+                                            nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES, secure));
+    if (!request) {
+        return result;
+    }
+    // A redirect is an answer of its own, never followed (see transport.h);
+    // an exchange that cannot be kept from following one is not made.
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
+                          sizeof noRedirects)) {
         return result;
     }
 
@@ -133,27 +152,24 @@ HttpResult httpRequest(const std::string& method, const std::string& url,
                                  L"\r\n" + utf8ToWide(kContentTypeHeader) + L"\r\n";
     const DWORD bodyLength = static_cast<DWORD>(body.size());
     LPVOID bodyData = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
-    // The wait for the reply's headers is bounded by the receive time-out too
-    // (set before sending, which is when some WinHTTP implementations take
-    // it up); left alone, some wait 90 seconds for them, and Release waits
-    // for the exchange.
-    if (limitWait(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, deadline) &&
-        WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1), bodyData, bodyLength,
-                           bodyLength, 0) &&
-        WinHttpReceiveResponse(request, nullptr)) {
-        DWORD statusCode = 0;
-        DWORD statusSize = sizeof statusCode;
-        WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &statusCode, &statusSize,
-                            WINHTTP_NO_HEADER_INDEX);
-        result.statusCode = statusCode;
-        if (!readBody(request, result.body, deadline)) {
-            result = HttpResult{};
-        }
+    // Each blocking call's waits are cut to what is left of the deadline just
+    // before it runs. The header wait is set before sending too, which is when
+    // some WinHTTP implementations take it up; left alone, some wait 90
+    // seconds for the headers, and Release waits for the exchange.
+    if (!limitWaits(request.get(), deadline) ||
+        !WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1), bodyData,
+                            bodyLength, bodyLength, 0) ||
+        !limitWaits(request.get(), deadline) || !WinHttpReceiveResponse(request.get(), nullptr)) {
+        return result;
     }
-
-    WinHttpCloseHandle(request);
-    WinHttpCloseHandle(connection);
-    WinHttpCloseHandle(session);
+    DWORD statusCode = 0;
+    DWORD statusSize = sizeof statusCode;
+    WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                        WINHTTP_HEADER_NAME_BY_INDEX, &statusCode, &statusSize,
+                        WINHTTP_NO_HEADER_INDEX);
+    result.statusCode = statusCode;
+    if (!readBody(request.get(), result.body, deadline)) {
+        result = HttpResult{};
+    }
     return result;
 }

@@ -153,6 +153,9 @@ TEST_F(Transport, BrokenRepliesGiveWhatAFailedReadGivesAtThatPoint) {
         {"http10-no-length", 200, 30, 30},
         {"reset-mid-body", 200, 0, 100},
         {"megabyte-body", 200, 65536, 65535 + 65536},
+        // A 302 to another origin (the plain stand-in) is the answer itself:
+        // followed, the POST would arrive there as a GET bearing the key.
+        {"redirect-away", 302, 0, 0},
     };
     const std::string raw = "http://127.0.0.1:" + env("ORVALINK_TEST_RAW_PORT") + "/";
     for (const Case& c : cases) {
@@ -167,6 +170,7 @@ TEST_F(Transport, BrokenRepliesGiveWhatAFailedReadGivesAtThatPoint) {
         EXPECT_GE(result.body.size(), c.minBody) << c.reply;
         EXPECT_LE(result.body.size(), c.maxBody) << c.reply;
     }
+    EXPECT_TRUE(recorded().empty()) << "a redirect was followed: " << recorded().dump();
 }
 
 // Every read of a trickled reply comes within its time-out, so only the

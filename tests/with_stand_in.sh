@@ -2,9 +2,10 @@
 # Runs a command beside three stand-in services on 127.0.0.1: plain HTTP,
 # HTTPS with a certificate from a test authority made here, and HTTPS with a
 # self-signed certificate; and beside them a server of scripted broken
-# replies (orvalink-raw-reply, next to the service program). The server certificate names 127.0.0.1 both as an
-# address and as a DNS name: Wine's WinHTTP matches host names against DNS
-# names only. Exports their ports, the test key and the
+# replies (orvalink-raw-reply, next to the service program), whose redirects
+# point at the plain HTTP stand-in. The server certificate names 127.0.0.1
+# both as an address and as a DNS name: Wine's WinHTTP matches host names
+# against DNS names only. Exports their ports, the test key and the
 # authority's certificate, and stops the services when the command ends.
 # Usage: with_stand_in.sh SERVICE_PROGRAM WORK_DIR COMMAND [ARGS...]
 set -u
@@ -14,6 +15,7 @@ shift 2
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
+work=$PWD
 
 {
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Orvalink-Test-Authority \
@@ -30,28 +32,19 @@ cd "$work" || exit 1
 } >openssl.log 2>&1 || { cat openssl.log; exit 1; }
 
 export ORVALINK_TEST_KEY=zvknp_T3stT3stT3stT3stT3stT3stT3stT3st
-pids=()
+# shellcheck disable=SC1091
+. "$(dirname "$0")/../testbed/service/start_servers.sh"
 start() {
     local name=$1
     shift
-    "$service" --port-file "$name.port" --key "$ORVALINK_TEST_KEY=Test DJ" "$@" >"$name.log" 2>&1 &
-    pids+=($!)
+    start_server "$work" "$name" "$service" --key "$ORVALINK_TEST_KEY=Test DJ" "$@"
 }
 start http
 start https --tls-cert server.pem --tls-key server.key
 start untrusted --tls-cert self.pem --tls-key self.key
-"$(dirname "$service")/orvalink-raw-reply" --port-file raw.port >raw.log 2>&1 &
-pids+=($!)
-stop() { kill "${pids[@]}" 2>/dev/null; wait "${pids[@]}" 2>/dev/null; }
-trap stop EXIT
-
-for name in http https untrusted raw; do
-    for _ in $(seq 100); do
-        [ -s "$name.port" ] && break
-        sleep 0.05
-    done
-    [ -s "$name.port" ] || { echo "stand-in service $name did not start"; cat "$name.log"; exit 1; }
-done
+wait_for_servers "$work" http
+start_server "$work" raw "$(dirname "$service")/orvalink-raw-reply" --forward "$(cat http.port)"
+wait_for_servers "$work" https untrusted raw
 export ORVALINK_TEST_HTTP_PORT=$(cat http.port)
 export ORVALINK_TEST_HTTPS_PORT=$(cat https.port)
 export ORVALINK_TEST_UNTRUSTED_PORT=$(cat untrusted.port)

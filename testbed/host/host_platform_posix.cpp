@@ -17,17 +17,23 @@ std::string clipboardFolder() {
 
 }  // namespace
 
-GetClassObjectFunction loadPlugin(const std::string& path, std::string& error) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
+PluginLibrary openPlugin(const std::string& path, std::string& error) {
+    PluginLibrary library;
+    library.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library.handle == nullptr) {
         error = dlerror();
-        return nullptr;
+        return library;
     }
-    auto function = reinterpret_cast<GetClassObjectFunction>(dlsym(library, "DllGetClassObject"));
-    if (function == nullptr) {
+    library.factory =
+        reinterpret_cast<GetClassObjectFunction>(dlsym(library.handle, "DllGetClassObject"));
+    if (library.factory == nullptr) {
         error = "no DllGetClassObject export";
     }
-    return function;
+    return library;
+}
+
+void closePlugin(const PluginLibrary& library) {
+    dlclose(library.handle);
 }
 
 void prepareClipboard() {

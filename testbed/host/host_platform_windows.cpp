@@ -4,21 +4,27 @@
 
 #include "host_platform.h"
 
-GetClassObjectFunction loadPlugin(const std::string& path, std::string& error) {
+PluginLibrary openPlugin(const std::string& path, std::string& error) {
     const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<size_t>(units > 0 ? units : 1), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), units);
-    HMODULE library = LoadLibraryW(wide.c_str());
-    if (library == nullptr) {
+    PluginLibrary library;
+    const HMODULE module = LoadLibraryW(wide.c_str());
+    if (module == nullptr) {
         error = "LoadLibraryW failed with error " + std::to_string(GetLastError());
-        return nullptr;
+        return library;
     }
-    auto function = reinterpret_cast<GetClassObjectFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
-    if (function == nullptr) {
+    library.handle = module;
+    library.factory = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    if (library.factory == nullptr) {
         error = "no DllGetClassObject export";
     }
-    return function;
+    return library;
+}
+
+void closePlugin(const PluginLibrary& library) {
+    FreeLibrary(static_cast<HMODULE>(library.handle));
 }
 
 void prepareClipboard() {}

@@ -28,17 +28,6 @@ void say(const std::string& what) {
     std::fflush(stdout);
 }
 
-// The host writes parameter variables directly, as the DJ application does.
-void writeInt(void* variable, int32_t value) {
-    std::atomic_ref<int32_t>(*static_cast<int32_t*>(variable)).store(value);
-}
-void writeKeyText(void* variable, const std::string& text) {
-    char* bytes = static_cast<char*>(variable);
-    for (size_t i = 0; i < 64; ++i) {
-        std::atomic_ref<char>(bytes[i]).store(i < text.size() && i < 63 ? text[i] : '\0');
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,16 +100,16 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_until(started + std::chrono::duration<double>(event.at));
         say("set: " + event.action + (event.rest.empty() ? "" : " " + event.rest));
         if (event.action == "key" || event.action == "clearkey") {
-            writeKeyText(callbacks.variables[1], event.action == "key" ? event.rest : "");
+            callbacks.writeKeyText(event.action == "key" ? event.rest : "");
             plugin->OnParameter(1);
         } else if (event.action == "paste") {
             putTextOnClipboard(event.rest);
-            writeInt(callbacks.variables[2], 1);
+            callbacks.writeInt(2, 1);
             plugin->OnParameter(2);
-            writeInt(callbacks.variables[2], 0);
+            callbacks.writeInt(2, 0);
             plugin->OnParameter(2);
         } else if (event.action == "switch") {
-            writeInt(callbacks.variables[3], event.rest == "on" ? 1 : 0);
+            callbacks.writeInt(3, event.rest == "on" ? 1 : 0);
             plugin->OnParameter(3);
         } else if (event.action == "end") {
             break;

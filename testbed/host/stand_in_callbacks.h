@@ -52,6 +52,18 @@ public:
         return 0;
     }
 
+    // The host writes the declared variables directly, as the DJ application
+    // does, while the plug-in's worker reads them: one atomic value at a time.
+    void writeInt(int id, int32_t value) {
+        std::atomic_ref<int32_t>(*static_cast<int32_t*>(variables[id])).store(value);
+    }
+    void writeKeyText(const std::string& text) {
+        char* bytes = static_cast<char*>(variables[1]);
+        for (size_t i = 0; i < 64; ++i) {
+            std::atomic_ref<char>(bytes[i]).store(i < text.size() && i < 63 ? text[i] : '\0');
+        }
+    }
+
     void* variables[4] = {};
     std::atomic<long> queries{0};
 

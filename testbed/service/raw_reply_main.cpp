@@ -5,14 +5,17 @@
 //   --port N          port on 127.0.0.1 (default 0: a free one)
 //   --port-file F     write the bound port there once listening
 //   --trickle-ms N    pause between trickled bytes (default 500)
-//   --forward PORT    relay "forward" requests to the service on PORT
+//   --forward PORT    relay "forward" requests to the service on PORT, and
+//                     send "redirect-away" requests there by a 302
 // The reply is chosen by the last segment of the request's path (the names
 // in kReplies); any other path gets the reply chosen for the request's
 // bearer key by a POST to /_raw/key/KEY/NAME, or else the one last chosen by
 // a POST to /_raw/mode/NAME (at first "forward" with --forward, else "ok"),
 // so a client with a fixed URL can be led through every kind, one key at a
 // time. GET /_raw/seen/KEY gives how many requests bore KEY so far.
-// Runs until killed; one thread per connection.
+// "redirect-away" answers 302 with a Location on the service's own origin,
+// which records whatever reaches it. Runs until killed; one thread per
+// connection.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -33,10 +36,10 @@
 namespace {
 
 // One step of a reply: bytes to send at once, bytes to trickle, a pause of
-// two seconds, a reset, holding the connection open without a word, or the
-// request relayed to the service.
+// two seconds, a reset, holding the connection open without a word, the
+// request relayed to the service, or a redirect to the service's origin.
 struct Step {
-    enum Kind { Send, Trickle, Pause, Hold, Reset, Forward } kind;
+    enum Kind { Send, Trickle, Pause, Hold, Reset, Forward, RedirectAway } kind;
     std::string bytes;
 };
 using Reply = std::vector<Step>;
@@ -58,6 +61,7 @@ const std::map<std::string, Reply> kReplies = {
     {"slow-ok", {{Step::Pause, ""}, {Step::Send, okReply()}}},
     {"silence", {{Step::Hold, ""}}},
     {"forward", {{Step::Forward, ""}}},
+    {"redirect-away", {{Step::RedirectAway, ""}}},
     {"status-only", {{Step::Send, "HTTP/1.1 200 OK\r\n"}}},
     {"headers-cut", {{Step::Send, "HTTP/1.1 200 OK\r\nContent-Type: appl"}}},
     {"status-then-silence", {{Step::Send, "HTTP/1.1 200 OK\r\n"}, {Step::Hold, ""}}},
@@ -199,6 +203,13 @@ void play(int socket, const Reply& reply, const std::string& request) {
             case Step::Forward:
                 forward(socket, request);
                 return;
+            case Step::RedirectAway: {
+                const std::string redirect = "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
+                                             std::to_string(forwardPort) +
+                                             "/api/now-playing\r\nContent-Length: 0\r\n\r\n";
+                sendAll(socket, redirect.data(), redirect.size());
+                return;
+            }
             case Step::Hold: {
                 char ignored[256];
                 while (recv(socket, ignored, sizeof ignored, 0) > 0) {

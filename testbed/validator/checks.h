@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "fake_host.h"
+#include "process_resources.h"
 #include "raw_plugin.h"
 #include "service_control.h"
 
@@ -104,6 +105,7 @@ void runTimingChecks(Context& context);
 void runStormChecks(Context& context);
 void runHostAnswerChecks(Context& context);
 void runServiceChecks(Context& context);
+void runLibraryChecks(Context& context);
 
 // Shared by the groups.
 std::string keyFor(const std::string& label, int number);
@@ -113,6 +115,13 @@ std::string statusOf(Instance& instance);
 double waitFor(const std::function<bool()>& done, int limitMs);
 double millisecondsSince(std::chrono::steady_clock::time_point start);
 std::string formatMs(double ms);
+// Waits up to 5 s for the process to be back where it was after warm-up
+// (`before`): threads and handles within a few, and memory grown by at most
+// 1 KiB a cycle over the `laterCycles` since `halfway`, beyond 1 MiB for the
+// heap's growth in steps. Memory is judged over the later cycles only, since
+// the platform's caches and the run's own records grow at first.
+bool resourcesBack(const Resources& before, const Resources& halfway, int laterCycles,
+                   std::string& text);
 // An object loaded with `key` in its "Key" parameter and the host answering
 // with `script`.
 Instance loadWithKey(Context& context, const std::string& key, HostScript script);

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "checks.h"
-#include "process_resources.h"
 
 namespace validator {
 
@@ -103,18 +102,9 @@ std::string cycle(Context& context, Moment moment, int number, std::mt19937_64& 
     return {};
 }
 
-std::string resourceText(const Resources& before, const Resources& after) {
-    return "threads " + std::to_string(before.threads) + " -> " + std::to_string(after.threads) +
-           ", handles " + std::to_string(before.handles) + " -> " + std::to_string(after.handles) +
-           ", memory " + std::to_string((after.memoryBytes - before.memoryBytes) / 1024) +
-           " KiB more";
-}
-
 }  // namespace
 
 void runLifecycleChecks(Context& context) {
-    constexpr int kThreadTolerance = 2, kHandleTolerance = 8;
-    constexpr int64_t kMemoryTolerance = 4 << 20;
     const int cycles = context.scaled(200, 2000);
     const int lanes = 16;
 
@@ -129,27 +119,33 @@ void runLifecycleChecks(Context& context) {
     std::mutex mutex;
     std::map<Moment, Tally> tallies;
     std::atomic<int> next{0};
-    std::vector<std::thread> workers;
-    for (int lane = 0; lane < lanes; ++lane) {
-        workers.emplace_back([&] {
-            for (int n; (n = next++) < cycles;) {
-                auto random = context.random("lifecycle." + std::to_string(n));
-                const auto moment = static_cast<Moment>(random() % kMoments.size());
-                double releaseMs = 0;
-                const std::string fault = cycle(context, moment, n, random, releaseMs);
-                std::lock_guard lock(mutex);
-                Tally& tally = tallies[moment];
-                ++tally.cycles;
-                tally.maxMs = std::max(tally.maxMs, releaseMs);
-                if (!fault.empty() && tally.fault.empty()) {
-                    tally.fault = "cycle " + std::to_string(n) + ": " + fault;
+    const auto runUpTo = [&](int last) {
+        std::vector<std::thread> workers;
+        for (int lane = 0; lane < lanes; ++lane) {
+            workers.emplace_back([&] {
+                for (int n; (n = next++) < last;) {
+                    auto random = context.random("lifecycle." + std::to_string(n));
+                    const auto moment = static_cast<Moment>(random() % kMoments.size());
+                    double releaseMs = 0;
+                    const std::string fault = cycle(context, moment, n, random, releaseMs);
+                    std::lock_guard lock(mutex);
+                    Tally& tally = tallies[moment];
+                    ++tally.cycles;
+                    tally.maxMs = std::max(tally.maxMs, releaseMs);
+                    if (!fault.empty() && tally.fault.empty()) {
+                        tally.fault = "cycle " + std::to_string(n) + ": " + fault;
+                    }
                 }
-            }
-        });
-    }
-    for (auto& worker : workers) {
-        worker.join();
-    }
+            });
+        }
+        for (auto& worker : workers) {
+            worker.join();
+        }
+        next = last;
+    };
+    runUpTo(cycles / 2);
+    const Resources halfway = measureResources();
+    runUpTo(cycles);
     for (const auto& [moment, info] : kMoments) {
         const Tally& tally = tallies[moment];
         context.report(info.name, tally.fault.empty() && tally.cycles > 0,
@@ -160,19 +156,11 @@ void runLifecycleChecks(Context& context) {
                                  formatMs(info.boundMs) + ")");
     }
 
-    Resources after;
-    const auto settled = [&] {
-        after = measureResources();
-        return after.threads <= before.threads + kThreadTolerance &&
-               after.handles <= before.handles + kHandleTolerance &&
-               after.memoryBytes <= before.memoryBytes + kMemoryTolerance;
-    };
-    const bool back = waitFor(settled, 5000) >= 0;
-    context.report("lifecycle.resources_back", back,
-                   std::to_string(cycles) + " cycles in " + std::to_string(lanes) + " lanes; " +
-                       resourceText(before, after) + " (tolerance: threads +" +
-                       std::to_string(kThreadTolerance) + ", handles +" +
-                       std::to_string(kHandleTolerance) + ", memory +4 MiB)");
+    std::string text;
+    const bool back = resourcesBack(before, halfway, cycles - cycles / 2, text);
+    context.report(
+        "lifecycle.resources_back", back,
+        std::to_string(cycles) + " cycles in " + std::to_string(lanes) + " lanes; " + text);
 }
 
 }  // namespace validator

@@ -5,6 +5,9 @@
 //            the outcome kept must arrive.
 //   release: Release comes while the broken exchange is in flight; it must
 //            return within the exchange deadline (30 s) and 50 ms.
+// A redirect is an answer like any other: the play is kept, never taken as
+// sent, and nothing, so no key, reaches the origin the redirect names (the
+// stand-in's own: the verification is the one GET bearing the key there).
 // And a build whose service presents an untrusted certificate: the key is
 // never taken as verified, and Release is prompt.
 #include <algorithm>
@@ -21,7 +24,7 @@ constexpr double kReleaseBoundMs = 30050;
 
 const char* const kBrokenReplies[] = {"silence",          "status-then-silence", "body-trickle",
                                       "reset-mid-body",   "megabyte-body",       "garbage-status",
-                                      "http10-no-length", "redirect-loop"};
+                                      "http10-no-length", "redirect-loop",       "redirect-away"};
 
 struct Outcome {
     std::string keepText;
@@ -44,6 +47,15 @@ bool accountHas(Context& context, const std::string& account, const std::string&
         }
     }
     return false;
+}
+
+int getsWithKey(Context& context, const std::string& key) {
+    int gets = 0;
+    for (const auto& request : context.service.requests()) {
+        gets += request.value("method", "") == "GET" &&
+                request["headers"].value("Authorization", "") == "Bearer " + key;
+    }
+    return gets;
 }
 
 // The play meets the broken reply; a play the outcome keeps must arrive later.
@@ -69,7 +81,12 @@ void keep(Context& context, const std::string& reply, int number, Outcome& outco
     const std::string after = statusOf(instance);
     context.service.setReply(key, "forward");
     const bool taken = after.find(" \xC2\xB7 sent ") != std::string::npos;
-    if (taken) {
+    const bool redirect = reply.compare(0, 8, "redirect") == 0;
+    if (redirect && (taken || getsWithKey(context, key) != 1)) {
+        outcome.keepText = "the redirect was followed: \"" + after + "\", " +
+                           std::to_string(getsWithKey(context, key)) +
+                           " GETs bearing the key reached the stand-in";
+    } else if (taken) {
         outcome.keepOk = true;
         outcome.keepText = "taken as sent";
     } else {

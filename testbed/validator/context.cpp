@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -140,6 +141,30 @@ std::string formatMs(double ms) {
         std::snprintf(text, sizeof text, "%.3f ms", ms);
     }
     return text;
+}
+
+bool resourcesBack(const Resources& before, const Resources& halfway, int laterCycles,
+                   std::string& text) {
+    constexpr int kThreadTolerance = 2, kHandleTolerance = 8;
+    constexpr int64_t kMemoryPerCycle = 1024, kMemoryStep = 1 << 20;
+    const int64_t memoryBound = kMemoryStep + kMemoryPerCycle * laterCycles;
+    Resources after;
+    const auto settled = [&] {
+        after = measureResources();
+        return after.threads <= before.threads + kThreadTolerance &&
+               after.handles <= before.handles + kHandleTolerance &&
+               after.memoryBytes - halfway.memoryBytes <= memoryBound;
+    };
+    const bool back = waitFor(settled, 5000) >= 0;
+    const int64_t later = after.memoryBytes - halfway.memoryBytes;
+    text = "threads " + std::to_string(before.threads) + " -> " + std::to_string(after.threads) +
+           ", handles " + std::to_string(before.handles) + " -> " + std::to_string(after.handles) +
+           ", memory +" + std::to_string((halfway.memoryBytes - before.memoryBytes) / 1024) +
+           " KiB in the first half, +" + std::to_string(later / 1024) + " KiB (" +
+           std::to_string(later / std::max(laterCycles, 1)) +
+           " bytes a cycle) in the second; tolerance: threads +2, handles +8, memory 1 MiB + "
+           "1 KiB a cycle in the second half";
+    return back;
 }
 
 Instance loadWithKey(Context& context, const std::string& key, HostScript script) {

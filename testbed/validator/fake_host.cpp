@@ -114,6 +114,9 @@ void FakeHost::setScript(HostScript script) {
 void FakeHost::markReleased() {
     std::lock_guard lock(mutex_);
     released_ = true;
+    // Queries after Release go unanswered, and the host is kept to the end of
+    // the run: only its record need stay.
+    script_ = HostScript{};
 }
 
 HostFindings FakeHost::findings() const {

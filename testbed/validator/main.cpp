@@ -24,17 +24,13 @@ namespace {
 using namespace validator;
 
 // In the order they run: the background groups start first and run beside
-// the others; lifecycle runs alone, since it measures the whole process.
+// the others; lifecycle and library run alone, since they measure the whole process.
 const CheckGroup kGroups[] = {
-    {"lifecycle", 1, false, runLifecycleChecks},
-    {"instances", 3, true, runInstanceChecks},
-    {"host_answers", 3, true, runHostAnswerChecks},
-    {"service", 4, true, runServiceChecks},
-    {"factory", 1, false, runContractChecks},
-    {"records", 1, false, runContractChecks},
-    {"storm", 2, false, runStormChecks},
-    {"timing", 4, false, runTimingChecks},
-    {"threads", 1, false, runThreadChecks},
+    {"lifecycle", 1, false, runLifecycleChecks}, {"library", 1, false, runLibraryChecks},
+    {"instances", 3, true, runInstanceChecks},   {"host_answers", 3, true, runHostAnswerChecks},
+    {"service", 4, true, runServiceChecks},      {"factory", 1, false, runContractChecks},
+    {"records", 1, false, runContractChecks},    {"storm", 2, false, runStormChecks},
+    {"timing", 4, false, runTimingChecks},       {"threads", 1, false, runThreadChecks},
 };
 
 bool selected(const Context& context, const CheckGroup& group) {

@@ -27,29 +27,15 @@ for taken in $port $untrusted_port; do
     fi
 done
 
-pids=()
-stop() { kill "${pids[@]}" 2>/dev/null; wait "${pids[@]}" 2>/dev/null; }
-trap stop EXIT
-"$service_dir/orvalink-stand-in" --port-file "$work/service.port" >"$work/service.log" 2>&1 &
-pids+=($!)
-"$service_dir/orvalink-stand-in" --port "$untrusted_port" --port-file "$work/untrusted.port" \
-    --tls-cert "$work/self.pem" --tls-key "$work/self.key" >"$work/untrusted.log" 2>&1 &
-pids+=($!)
-for name in service untrusted; do
-    for _ in $(seq 100); do
-        [ -s "$work/$name.port" ] && break
-        sleep 0.05
-    done
-    [ -s "$work/$name.port" ] || { echo "the $name stand-in did not start"; cat "$work/$name.log"; exit 1; }
-done
-"$service_dir/orvalink-raw-reply" --port "$port" --port-file "$work/raw.port" --trickle-ms 5000 \
-    --forward "$(cat "$work/service.port")" >"$work/raw.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    [ -s "$work/raw.port" ] && break
-    sleep 0.05
-done
-[ -s "$work/raw.port" ] || { echo "the broken-reply server did not start"; cat "$work/raw.log"; exit 1; }
+# shellcheck disable=SC1091
+. "$(dirname "$0")/../service/start_servers.sh"
+start_server "$work" service "$service_dir/orvalink-stand-in"
+start_server "$work" untrusted "$service_dir/orvalink-stand-in" --port "$untrusted_port" \
+    --tls-cert "$work/self.pem" --tls-key "$work/self.key"
+wait_for_servers "$work" service untrusted
+start_server "$work" raw "$service_dir/orvalink-raw-reply" --port "$port" --trickle-ms 5000 \
+    --forward "$(cat "$work/service.port")"
+wait_for_servers "$work" raw
 
 # shellcheck disable=SC2086
 $runner "$validator" --plugin "$plugin" --untrusted-plugin "$untrusted_plugin" \

@@ -48,12 +48,11 @@ struct LoadedPlugin {
     }
     void load(const std::string& key) {
         plugin->OnLoad();
-        char* keyText = static_cast<char*>(callbacks.variables[1]);
-        std::strncpy(keyText, key.c_str(), 63);
+        callbacks.writeKeyText(key);
         plugin->OnParameter(1);
     }
     void setSwitch(int32_t value) {
-        *static_cast<int32_t*>(callbacks.variables[3]) = value;
+        callbacks.writeInt(3, value);
         plugin->OnParameter(3);
     }
     double release() {

@@ -1,0 +1,3 @@
+#include "plugin/library_pin.h"
+
+void pinLibrary() {}
