@@ -37,7 +37,7 @@ constexpr unsigned char kPluginInterfaceId[16] = {0xA1, 0x0E, 0xD9, 0xA1, 0x0D, 
 constexpr char kName[] = "Orvalink Now Playing";
 constexpr char kAuthor[] = "Orvalink";
 constexpr char kDescription[] = "Shows the track you're playing on your Orvalink DJ page.";
-constexpr char kVersion[] = "1.2";
+constexpr char kVersion[] = ORVALINK_VERSION;
 
 constexpr int32_t kKeyParameter = 1;
 constexpr int32_t kPasteParameter = 2;

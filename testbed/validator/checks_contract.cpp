@@ -167,7 +167,7 @@ void records(Context& context) {
 
     const bool infoValues =
         infoResult == 0 && std::strcmp(info.name, "Orvalink Now Playing") == 0 &&
-        std::strcmp(info.author, "Orvalink") == 0 && std::strcmp(info.version, "1.2") == 0 &&
+        std::strcmp(info.author, "Orvalink") == 0 && std::strcmp(info.version, ORVALINK_VERSION) == 0 &&
         std::strlen(info.description) > 0 && info.pointerField == nullptr && info.intField == 0;
     context.report("records.information", infoValues && infoDiffer == 0,
                    !infoValues ? "the information record's fields are not as specified"

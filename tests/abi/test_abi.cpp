@@ -147,11 +147,41 @@ TEST_F(Abi, InformationRecordHasItsSixFields) {
     EXPECT_STREQ(info.name, "Orvalink Now Playing");
     EXPECT_STREQ(info.author, "Orvalink");
     EXPECT_STREQ(info.description, "Shows the track you're playing on your Orvalink DJ page.");
-    EXPECT_STREQ(info.version, "1.2");
+    EXPECT_STREQ(info.version, ORVALINK_VERSION);
     EXPECT_EQ(info.pointerField, nullptr);
     EXPECT_EQ(info.intField, 0);
     EXPECT_EQ(plugin.release(), 0u);
 }
+
+#ifdef _WIN32
+// What Windows shows in the file's properties, and security tools go by.
+TEST(VersionResource, CarriesTheBuildsVersionAndNames) {
+    const DWORD size = GetFileVersionInfoSizeA(libraryPath.c_str(), nullptr);
+    ASSERT_GT(size, 0u) << "the library has no version resource";
+    std::string data(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(libraryPath.c_str(), 0, size, data.data()));
+    const auto text = [&](const char* name) {
+        char* value = nullptr;
+        UINT length = 0;
+        const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)
+                   ? std::string(value)
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(text("ProductVersion"), ORVALINK_VERSION);
+    EXPECT_EQ(text("FileVersion"), ORVALINK_VERSION);
+    EXPECT_EQ(text("ProductName"), "Orvalink Now Playing");
+    EXPECT_EQ(text("CompanyName"), "Orvalink");
+    EXPECT_EQ(text("OriginalFilename"), "Orvalink Now Playing.dll");
+    EXPECT_FALSE(text("FileDescription").empty());
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS));
+    EXPECT_EQ(numbers, ORVALINK_VERSION);
+}
+#endif
 
 TEST_F(Abi, InterfaceRecordCarriesTheSkinXmlAndTheWholePng) {
     RawPlugin plugin = create();

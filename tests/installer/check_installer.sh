@@ -7,9 +7,9 @@
 # plug-in is loaded fails and leaves the installed file whole; a silent
 # uninstall removes the DLL, itself and its entry, and leaves the settings
 # file alone.
-# Usage: check_installer.sh SETUP LOOPBACK_SETUP RELEASE_DLL HOST SERVICE PORT WORK
+# Usage: check_installer.sh SETUP LOOPBACK_SETUP RELEASE_DLL HOST SERVICE PORT WORK VERSION
 set -euo pipefail
-setup=$1 loopback_setup=$2 release_dll=$3 host=$4 service=$5 port=$6 work=$7
+setup=$1 loopback_setup=$2 release_dll=$3 host=$4 service=$5 port=$6 work=$7 version=$8
 rm -rf "$work"
 mkdir -p "$work/home"
 export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -47,7 +47,7 @@ echo "silent install"
 [ "$(digest "$installed")" = "$(digest "$release_dll")" ] || fail "the installed DLL is not the release DLL"
 registered=$("$wine" reg query "$entry" 2>/dev/null | tr -d '\r')
 for value in "DisplayName    REG_SZ    Orvalink Now Playing" "Publisher    REG_SZ    Orvalink" \
-    "DisplayVersion    REG_SZ    1.2" "InstallLocation    REG_SZ    C:\\DJ Documents\\VirtualDJ" \
+    "DisplayVersion    REG_SZ    $version" "InstallLocation    REG_SZ    C:\\DJ Documents\\VirtualDJ" \
     "UninstallString    REG_SZ    \"C:\\DJ Documents\\VirtualDJ\\Plugins64\\AutoStart\\Uninstall Orvalink Now Playing.exe\"" \
     "EstimatedSize    REG_DWORD"; do
     grep -q -F "$value" <<<"$registered" || fail "the uninstall entry lacks: $value"

@@ -4,7 +4,7 @@
 ; and registers an uninstaller in the user's installed-apps list. Needs no
 ; administrator rights. Never touches the settings in %APPDATA%\Orvalink.
 ;
-; makensis -DVERSION=1.2 -DDLL=path\to\dll -DOUTFILE=setup.exe now-playing.nsi
+; makensis -DVERSION=<version> -DDLL=path\to\dll -DOUTFILE=setup.exe now-playing.nsi
 ; Both the setup program and its uninstaller take /S for a silent run.
 
 ; The plug-in is for 64-bit Windows only, and so is its setup program.
