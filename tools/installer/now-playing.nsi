@@ -23,6 +23,12 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvalinkNowPlaying"
 
 Name "${PRODUCT} ${VERSION}"
+; A signing build names its signing command: the uninstaller is signed before
+; it goes into the setup program, and the setup program once written.
+!ifdef SIGN
+!uninstfinalize '"${SIGN}" "%1"'
+!finalize '"${SIGN}" "%1"'
+!endif
 OutFile "${OUTFILE}"
 InstallDir ""
 BrandingText "Orvalink"
