@@ -1,87 +1,145 @@
 #!/usr/bin/env bash
-# The setup program as a DJ meets it, under Wine in a throwaway prefix whose
-# Documents folder is redirected (so the setup must ask the shell for it):
-# a silent install puts the release DLL there and registers the uninstaller;
-# the stand-in host loads the installed plug-in (a loopback build installed
-# over it by the same setup) and it publishes a play; a setup run while the
-# plug-in is loaded fails and leaves the installed file whole; a silent
-# uninstall removes the DLL, itself and its entry, and leaves the settings
-# file alone.
+# The setup program as DJs meet it, under Wine, in four throwaway prefixes
+# side by side, one for each way VirtualDJ's home folder may lie:
+#   documents  only Documents\VirtualDJ, with Documents redirected (so the
+#              setup must ask the shell for it)
+#   local      only %LOCALAPPDATA%\VirtualDJ, where VirtualDJ 2023+ keeps it
+#   neither    no VirtualDJ folder yet: %LOCALAPPDATA%\VirtualDJ is used
+#   both       both: the plug-in goes into each
+# In each, a silent install puts the release DLL into exactly the expected
+# folders; a loopback build installed over it by the same kind of setup is
+# loaded by the stand-in host from the first of them and publishes a play;
+# a silent uninstall removes every copy, every uninstaller and the entry, and
+# leaves the settings file byte-identical. In "documents" also: every value
+# of the uninstall entry, and a setup run while the plug-in is loaded fails
+# and leaves the installed file whole.
 # Usage: check_installer.sh SETUP LOOPBACK_SETUP RELEASE_DLL HOST SERVICE PORT WORK VERSION
-set -euo pipefail
+set -uo pipefail
 setup=$1 loopback_setup=$2 release_dll=$3 host=$4 service=$5 port=$6 work=$7 version=$8
 rm -rf "$work"
-mkdir -p "$work/home"
-export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$work"
 wine=/usr/lib/wine/wine64
-fail() { echo "FAIL: $*"; exit 1; }
-pids=()
-stop() {
-    set +e
-    kill "${pids[@]}" 2>/dev/null
-    wait "${pids[@]}" 2>/dev/null
-    /usr/lib/wine/wineserver -k 2>/dev/null || true
-}
-trap stop EXIT
-
-"$wine" wineboot --init >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
-"$wine" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
-    /v Personal /t REG_EXPAND_SZ /d 'C:\DJ Documents' /f >/dev/null
-mkdir -p "$WINEPREFIX/drive_c/DJ Documents"
-folder="$WINEPREFIX/drive_c/DJ Documents/VirtualDJ/Plugins64/AutoStart"
-installed="$folder/Orvalink Now Playing.dll"
-windows_dll='C:\DJ Documents\VirtualDJ\Plugins64\AutoStart\Orvalink Now Playing.dll'
 entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvalinkNowPlaying'
+uninstaller="Uninstall Orvalink Now Playing.exe"
 digest() { sha256sum <"$1" | cut -d' ' -f1; }
+key_for() { printf 'zvknp_Installer%-23s' "$1" | tr ' ' 0; }
 
-key=zvknp_InstallerInstallerInstaller00001
-settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Orvalink/now-playing.json"
-mkdir -p "$(dirname "$settings")"
-printf '{"key": "%s"}\n' "$key" >"$settings"
-settings_digest=$(digest "$settings")
-
-echo "silent install"
-"$wine" "$setup" /S || fail "the silent install exited with $?"
-[ -f "$installed" ] || fail "no DLL in the Documents folder the shell reports"
-[ "$(digest "$installed")" = "$(digest "$release_dll")" ] || fail "the installed DLL is not the release DLL"
-registered=$("$wine" reg query "$entry" 2>/dev/null | tr -d '\r')
-for value in "DisplayName    REG_SZ    Orvalink Now Playing" "Publisher    REG_SZ    Orvalink" \
-    "DisplayVersion    REG_SZ    $version" "InstallLocation    REG_SZ    C:\\DJ Documents\\VirtualDJ" \
-    "UninstallString    REG_SZ    \"C:\\DJ Documents\\VirtualDJ\\Plugins64\\AutoStart\\Uninstall Orvalink Now Playing.exe\"" \
-    "EstimatedSize    REG_DWORD"; do
-    grep -q -F "$value" <<<"$registered" || fail "the uninstall entry lacks: $value"
+scenarios=(documents local neither both)
+accounts=()
+for name in "${scenarios[@]}"; do
+    accounts+=(--key "$(key_for "$name")=DJ $name")
 done
-
-echo "the installed plug-in publishes a play"
-"$wine" "$loopback_setup" /S || fail "installing the loopback build exited with $?"
-"$service" --port "$port" --key "$key=DJ Installer" >"$work/service.log" 2>&1 &
-pids+=($!)
+"$service" --port "$port" "${accounts[@]}" >"$work/service.log" 2>&1 &
+service_pid=$!
+trap 'kill $service_pid 2>/dev/null; wait $service_pid 2>/dev/null' EXIT
 for _ in $(seq 50); do grep -q listening "$work/service.log" && break; sleep 0.1; done
-printf '0 load 1 Installed Track|The Installer\n1 play 1\n30 end\n' >"$work/play.set"
-"$wine" "$host" --plugin "$windows_dll" --set 'Z:'"${work//\//\\}"'\play.set' >"$work/host.log" 2>&1 ||
-    fail "the stand-in host failed: $(tail -n 5 "$work/host.log")"
-curl -s "http://127.0.0.1:$port/_test/accounts" | grep -q '"title":"Installed Track"' ||
-    fail "no play published: $(tail -n 5 "$work/host.log")"
 
-echo "setup while the plug-in is loaded"
-loaded_digest=$(digest "$installed")
-printf '0 load 1 Held|Open\n60 end\n' >"$work/hold.set"
-"$wine" "$host" --plugin "$windows_dll" --set 'Z:'"${work//\//\\}"'\hold.set' >"$work/hold.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q 'declared parameter 3' "$work/hold.log" && break; sleep 0.1; done
-if "$wine" "$setup" /S; then fail "the setup succeeded over a loaded plug-in"; fi
-[ "$(digest "$installed")" = "$loaded_digest" ] || fail "the loaded plug-in's file changed"
-[ ! -e "$installed.new" ] || fail "a partial copy was left beside the plug-in"
-kill "${pids[-1]}"
-/usr/lib/wine/wineserver -w
+# One scenario, in a prefix and a Wine server of its own. Prints its steps;
+# exits non-zero at the first thing that is not as it should be.
+scenario() (
+    set -euo pipefail
+    name=$1 dir="$work/$1"
+    mkdir -p "$dir/home"
+    export HOME="$dir/home" WINEPREFIX="$dir/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    fail() { echo "FAIL ($name): $*"; exit 1; }
+    trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+    "$wine" wineboot --init >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+    drive=$WINEPREFIX/drive_c
+    user_dir=$drive/users/$(id -un)
+    local_home=$user_dir/AppData/Local/VirtualDJ
+    documents_home=$user_dir/Documents/VirtualDJ
+    if [ "$name" = documents ]; then
+        "$wine" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+            /v Personal /t REG_EXPAND_SZ /d 'C:\DJ Documents' /f >/dev/null
+        documents_home="$drive/DJ Documents/VirtualDJ"
+    fi
+    expected=() absent=()
+    case $name in
+    documents) mkdir -p "$documents_home"; expected=("$documents_home") absent=("$local_home") ;;
+    local) mkdir -p "$local_home"; expected=("$local_home") absent=("$documents_home") ;;
+    neither) expected=("$local_home") absent=("$documents_home") ;;
+    both) mkdir -p "$local_home" "$documents_home"; expected=("$local_home" "$documents_home") ;;
+    esac
+    windows_path() { local path=${1#"$drive"/}; echo "C:\\${path//\//\\}"; }
+    plugin() { echo "$1/Plugins64/AutoStart/Orvalink Now Playing.dll"; }
 
-echo "silent uninstall"
-"$wine" "$folder/Uninstall Orvalink Now Playing.exe" /S || fail "the silent uninstall exited with $?"
-/usr/lib/wine/wineserver -w
-[ ! -e "$installed" ] || fail "the DLL is still there"
-[ ! -e "$folder/Uninstall Orvalink Now Playing.exe" ] || fail "the uninstaller is still there"
-"$wine" reg query "$entry" >/dev/null 2>&1 && fail "the uninstall entry is still there"
-[ "$(digest "$settings")" = "$settings_digest" ] || fail "the settings file changed"
-echo "1 passed, 0 failed"
-exit 0
+    key=$(key_for "$name")
+    settings="$user_dir/AppData/Roaming/Orvalink/now-playing.json"
+    mkdir -p "$(dirname "$settings")"
+    printf '{"key": "%s"}\n' "$key" >"$settings"
+    settings_digest=$(digest "$settings")
+
+    echo "$name: silent install"
+    "$wine" "$setup" /S || fail "the silent install exited with $?"
+    for home in "${expected[@]}"; do
+        [ "$(digest "$(plugin "$home")")" = "$(digest "$release_dll")" ] ||
+            fail "no release DLL in $(windows_path "$home")"
+    done
+    for home in "${absent[@]}"; do
+        [ ! -e "$(plugin "$home")" ] || fail "a copy went into $(windows_path "$home")"
+    done
+    first=$(plugin "${expected[0]}")
+    if [ "$name" = documents ]; then
+        registered=$("$wine" reg query "$entry" 2>/dev/null | tr -d '\r')
+        location='C:\DJ Documents\VirtualDJ\Plugins64\AutoStart'
+        for value in "DisplayName    REG_SZ    Orvalink Now Playing" "Publisher    REG_SZ    Orvalink" \
+            "DisplayVersion    REG_SZ    $version" "InstallLocation    REG_SZ    $location" \
+            "UninstallString    REG_SZ    \"$location\\$uninstaller\"" \
+            "QuietUninstallString    REG_SZ    \"$location\\$uninstaller\" /S" \
+            "DisplayIcon    REG_SZ    \"$location\\$uninstaller\",0" "EstimatedSize    REG_DWORD"; do
+            grep -q -F "$value" <<<"$registered" || fail "the uninstall entry lacks: $value"
+        done
+    fi
+
+    echo "$name: the installed plug-in publishes a play"
+    "$wine" "$loopback_setup" /S || fail "installing the loopback build exited with $?"
+    for home in "${expected[@]}"; do
+        [ "$(digest "$(plugin "$home")")" != "$(digest "$release_dll")" ] ||
+            fail "the loopback build did not replace $(windows_path "$home")"
+    done
+    printf '0 load 1 Installed %s|The Installer\n1 play 1\n25 end\n' "$name" >"$dir/play.set"
+    "$wine" "$host" --plugin "$(windows_path "$first")" --set "Z:${dir//\//\\}\\play.set" \
+        >"$dir/host.log" 2>&1 || fail "the stand-in host failed: $(tail -n 5 "$dir/host.log")"
+    curl -s "http://127.0.0.1:$port/_test/accounts" | grep -q "\"title\":\"Installed $name\"" ||
+        fail "no play published: $(tail -n 5 "$dir/host.log")"
+
+    if [ "$name" = documents ]; then
+        echo "$name: setup while the plug-in is loaded"
+        loaded_digest=$(digest "$first")
+        printf '0 load 1 Held|Open\n60 end\n' >"$dir/hold.set"
+        "$wine" "$host" --plugin "$(windows_path "$first")" --set "Z:${dir//\//\\}\\hold.set" \
+            >"$dir/hold.log" 2>&1 &
+        holder=$!
+        for _ in $(seq 100); do grep -q 'declared parameter 3' "$dir/hold.log" && break; sleep 0.1; done
+        if "$wine" "$setup" /S; then fail "the setup succeeded over a loaded plug-in"; fi
+        [ "$(digest "$first")" = "$loaded_digest" ] || fail "the loaded plug-in's file changed"
+        [ ! -e "$first.new" ] || fail "a partial copy was left beside the plug-in"
+        kill "$holder"
+        /usr/lib/wine/wineserver -w
+    fi
+
+    echo "$name: silent uninstall"
+    "$wine" "$(dirname "$first")/$uninstaller" /S || fail "the silent uninstall exited with $?"
+    /usr/lib/wine/wineserver -w
+    for home in "${expected[@]}"; do
+        [ ! -e "$(plugin "$home")" ] || fail "a DLL is still in $(windows_path "$home")"
+        [ ! -e "$(dirname "$(plugin "$home")")/$uninstaller" ] || fail "an uninstaller is still there"
+    done
+    "$wine" reg query "$entry" >/dev/null 2>&1 && fail "the uninstall entry is still there"
+    [ "$(digest "$settings")" = "$settings_digest" ] || fail "the settings file changed"
+    echo "$name: passed"
+)
+
+pids=()
+for name in "${scenarios[@]}"; do
+    scenario "$name" >"$work/$name.log" 2>&1 &
+    pids+=($!)
+done
+passed=0 failed=0
+for i in "${!scenarios[@]}"; do
+    if wait "${pids[$i]}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    cat "$work/${scenarios[$i]}.log"
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
