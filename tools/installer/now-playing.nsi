@@ -60,6 +60,10 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "Orvalink"
 
 !define MUI_ABORTWARNING
+; The product's own look (tools/render-installer-art makes both files).
+!define MUI_ICON "${__FILEDIR__}\orvalink.ico"
+!define MUI_UNICON "${__FILEDIR__}\orvalink.ico"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\welcome.bmp"
 !define MUI_WELCOMEPAGE_TEXT "This puts ${PRODUCT} into VirtualDJ, so that it starts with VirtualDJ and shows the tracks you play on your Orvalink DJ page.$\r$\n$\r$\nClose VirtualDJ before you go on.$\r$\n$\r$\nClick Next to continue."
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$FolderText"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderChosen
