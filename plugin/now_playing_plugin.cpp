@@ -105,10 +105,7 @@ public:
     }
 
     int32_t Dispose() override {
-        try {
-            Release();
-        } catch (...) {
-        }
+        Release();
         return kResultOk;
     }
 

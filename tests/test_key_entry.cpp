@@ -22,6 +22,10 @@ TEST(ExtractKey, AcceptsOnlyTheExactForm) {
         {"zvknp_" + kBody.substr(0, 15) + "." + kBody.substr(16), ""},
         {"zvknp_" + kBody.substr(0, 15) + "+" + kBody.substr(16), ""},
         {"zvknp_" + kBody.substr(0, 30) + "\xC3\xA9", ""},
+        // Every body character is checked, the first and the last too.
+        {"zvknp_." + kBody.substr(1), ""},
+        {"zvknp_" + kBody.substr(0, 31) + ".", ""},
+        {"zvknp_" + kBody.substr(0, 31) + "\xC3", ""},
         {"ZVKNP_" + kBody, ""},
         {"zvknp_bad key " + kKey, ""},
         {"", ""},

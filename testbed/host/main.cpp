@@ -11,9 +11,8 @@
 #include <thread>
 
 #include "dj_set.h"
-#include "host_platform.h"
-#include "plugin/host_interface.h"
-#include "plugin_ids.h"
+#include "host_clipboard.h"
+#include "plugin_library.h"
 #include "stand_in_callbacks.h"
 
 namespace {
@@ -49,35 +48,34 @@ int main(int argc, char** argv) {
         return 2;
     }
     prepareClipboard();
-    const GetClassObjectFunction getClassObject = loadPlugin(pluginPath, error);
+    const harness::Factory getClassObject = harness::loadPlugin(pluginPath, error);
     if (getClassObject == nullptr) {
         std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
         return 1;
     }
     void* object = nullptr;
-    if (getClassObject(kPluginClassIdBytes, kPluginInterfaceIdBytes, &object) != 0 ||
+    if (getClassObject(harness::kClassId, harness::kInterfaceId, &object) != 0 ||
         object == nullptr) {
         std::fprintf(stderr, "DllGetClassObject refused to create the plug-in\n");
         return 1;
     }
-    auto* plugin = static_cast<IVdjPlugin8*>(object);
+    harness::PluginObject plugin(object);
     DeckState decks;
     StandInCallbacks callbacks(decks, say);
-    plugin->hostInstance = nullptr;
-    plugin->callbacks = &callbacks;
+    plugin.setHostFields(callbacks.callbackObject());
 
-    PluginInfo info = {};
-    plugin->OnGetPluginInfo(&info);
+    harness::InfoRecord info = {};
+    plugin.getPluginInfo(&info);
     say(std::string("loaded ") + info.name + " " + info.version + " by " + info.author);
-    InterfaceRecord skin = {};
-    plugin->OnGetUserInterface(&skin);
+    harness::InterfaceRecord skin = {};
+    plugin.getUserInterface(&skin);
     say("skin: " + std::to_string(std::strlen(skin.xml)) + " bytes of XML, " +
         std::to_string(skin.imageSize) + " bytes of PNG");
 
     started = Clock::now();
-    plugin->OnLoad();
-    if (callbacks.variables[1] == nullptr || callbacks.variables[2] == nullptr ||
-        callbacks.variables[3] == nullptr) {
+    plugin.onLoad();
+    if (callbacks.variable(1) == nullptr || callbacks.variable(2) == nullptr ||
+        callbacks.variable(3) == nullptr) {
         std::fprintf(stderr, "the plug-in did not declare its three parameters\n");
         return 1;
     }
@@ -87,7 +85,7 @@ int main(int argc, char** argv) {
         std::string shown;
         while (reading) {
             char text[512];
-            plugin->OnGetParameterString(1, text, sizeof text);
+            plugin.getParameterString(1, text, sizeof text);
             if (shown != text) {
                 shown = text;
                 say("status: " + shown);
@@ -101,16 +99,16 @@ int main(int argc, char** argv) {
         say("set: " + event.action + (event.rest.empty() ? "" : " " + event.rest));
         if (event.action == "key" || event.action == "clearkey") {
             callbacks.writeKeyText(event.action == "key" ? event.rest : "");
-            plugin->OnParameter(1);
+            plugin.onParameter(1);
         } else if (event.action == "paste") {
             putTextOnClipboard(event.rest);
             callbacks.writeInt(2, 1);
-            plugin->OnParameter(2);
+            plugin.onParameter(2);
             callbacks.writeInt(2, 0);
-            plugin->OnParameter(2);
+            plugin.onParameter(2);
         } else if (event.action == "switch") {
             callbacks.writeInt(3, event.rest == "on" ? 1 : 0);
-            plugin->OnParameter(3);
+            plugin.onParameter(3);
         } else if (event.action == "end") {
             break;
         } else if (!decks.apply(event)) {
@@ -121,7 +119,7 @@ int main(int argc, char** argv) {
     reading = false;
     statusReader.join();
     const auto releaseStart = Clock::now();
-    plugin->Release();
+    plugin.release();
     const auto releaseTook =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - releaseStart);
     say("released in " + std::to_string(releaseTook.count()) + " ms after " +

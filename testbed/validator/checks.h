@@ -15,15 +15,19 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fake_host.h"
+#include "plugin_object.h"
 #include "process_resources.h"
-#include "raw_plugin.h"
 #include "service_control.h"
 
 namespace validator {
+
+// The contract's names, shared with every host of ours.
+using namespace harness;
 
 struct Options {
     std::string plugin;
@@ -34,11 +38,38 @@ struct Options {
     uint64_t seed = 0;
 };
 
-struct CheckResult {
-    std::string name;
-    bool passed;
-    std::string text;
+class Context;
+
+// What a check needs besides the library under test.
+enum Need : unsigned {
+    kNeedsService = 1,         // the broken-reply server and the stand-in behind it
+    kNeedsUntrustedBuild = 2,  // --untrusted-plugin: a build whose service is not trusted
 };
+
+// One check as --list shows it: its name ("group.what"), the level it runs
+// from, what it needs, and what it shows when it passes.
+struct Check {
+    std::string name;
+    int level;
+    unsigned needs;
+    std::string shows;
+};
+
+// Checks that one body runs together, since they share its work (cycles, a
+// storm, the same objects). The body reports each of its checks once, as
+// each ends; `order` says when it runs: Alone before any other, Beside on a
+// thread of its own while the Foreground groups run one after another, Last
+// after all.
+struct CheckGroup {
+    enum Order { Alone, Beside, Foreground, Last } order;
+    const char* name;
+    void (*run)(Context&);
+    std::vector<Check> checks;
+};
+
+// The groups, each defined in the file of its checks.
+extern const CheckGroup kLifecycleGroup, kLibraryGroup, kInstanceGroup, kHostAnswerGroup,
+    kServiceGroup, kFactoryGroup, kRecordGroup, kStormGroup, kTimingGroup, kThreadGroup;
 
 // One plug-in object and the host it was given.
 struct Instance {
@@ -47,65 +78,71 @@ struct Instance {
     explicit operator bool() const { return plugin.address() != nullptr; }
 };
 
+// What the whole run shares across groups and their threads: the hosts made
+// (each with the group that made it, kept to the end of the run so that late
+// callbacks are recorded, not crashes) and the results so far. `mutex`
+// guards all but `hung`.
+struct RunState {
+    std::mutex mutex;
+    std::deque<std::pair<std::string, std::unique_ptr<FakeHost>>> hosts;
+    std::set<std::string> reported;
+    int passed = 0;
+    int failed = 0;
+    std::atomic<bool> hung{false};
+};
+
+// A group's view of the run. Copies share the run; each group has its own.
 class Context {
 public:
-    Context(Options options, Factory factory, Factory untrustedFactory);
+    Context(const Options& options, RunState& run, Factory factory, Factory untrustedFactory);
+    // This context for the group `name`: the objects it makes are its own.
+    Context forGroup(const std::string& name) const;
 
-    const Options options;
+    const Options& options;
     ServiceControl service;
+    Factory factory;
+    Factory untrustedFactory;
 
     // Whether --only selects the check `name` (or a group it begins).
     bool wants(const std::string& name) const;
-    // Records a result line of a selected check.
+    // Prints the result line of a selected check at once, so that a crash
+    // keeps every line before it, and counts it.
     void report(const std::string& name, bool passed, const std::string& text);
-    std::vector<CheckResult> results() const;
+    bool reported(const std::string& name) const;
 
     // A random source of the group's own, from the run's seed.
     std::mt19937_64 random(const std::string& group) const;
     // Level-scaled counts: `atFive` at level 5, `atTen` at level 10.
     int scaled(int atFive, int atTen) const;
 
-    // A new object from the factory with a new host in its host fields.
+    // A new object from the factory with a new host of this group's in its
+    // host fields.
     Instance create(bool untrusted = false);
-    FakeHost& newHost();
-    // Every host made so far, for the checks that look at all callbacks.
+    // The findings of every host made so far, or of this group's alone.
     std::vector<HostFindings> allFindings() const;
+    std::vector<HostFindings> groupFindings() const;
 
     // Release (or the disposal slot) on a thread of its own, waited for up to
     // `limitMs`: the milliseconds it took, or -1 when it had not returned (-2
     // when the thread to make the call never even started). A call that
     // never returns leaves the run marked as hung.
     double timedRelease(Instance& instance, bool dispose, int limitMs);
-    bool hung() const { return hung_; }
-
-    Factory factory;
-    Factory untrustedFactory;
+    bool hung() const { return run_.hung; }
 
 private:
-    mutable std::mutex mutex_;
-    std::deque<std::unique_ptr<FakeHost>> hosts_;
-    std::vector<CheckResult> results_;
-    std::atomic<bool> hung_{false};
+    RunState& run_;
+    std::string group_;
 };
 
-// A check group: a name prefix, the level it runs from, and its body.
-struct CheckGroup {
-    const char* prefix;
-    int level;
-    bool background;
-    void (*run)(Context&);
-};
-
-// The groups, each in a file of its own.
-void runContractChecks(Context& context);
-void runLifecycleChecks(Context& context);
-void runInstanceChecks(Context& context);
-void runThreadChecks(Context& context);
-void runTimingChecks(Context& context);
-void runStormChecks(Context& context);
-void runHostAnswerChecks(Context& context);
-void runServiceChecks(Context& context);
-void runLibraryChecks(Context& context);
+// The check every group with objects of its own carries: "<group>.host_contract",
+// reported as the group ends, so that a broken contract shows against the
+// group that was running when it broke.
+Check hostContract(const std::string& group, int level, unsigned needs);
+// The host contract over a set of findings, for one group or the whole run:
+// queries only from each object's one worker and never from inside a call
+// into the plug-in, declarations only in OnLoad, no SendCommand, nothing
+// after Release. Empty when kept, else what broke it.
+std::string contractBroken(const std::vector<HostFindings>& findings);
 
 // Shared by the groups.
 std::string keyFor(const std::string& label, int number);

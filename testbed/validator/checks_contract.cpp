@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "checks.h"
+#include "expected_texts.h"
 
 namespace validator {
 
@@ -146,6 +147,51 @@ std::string pngFault(const InterfaceRecord& record) {
     return "no IEND within the length the record gives";
 }
 
+void reportInformation(Context& context, const InfoRecord* info, int differ) {
+    const char* const name = "records.information";
+    if (info == nullptr || std::strcmp(info->name, expected::kName) != 0 ||
+        std::strcmp(info->author, expected::kAuthor) != 0 ||
+        std::strcmp(info->version, expected::kVersion) != 0 ||
+        std::strlen(info->description) == 0 || info->pointerField != nullptr ||
+        info->intField != 0) {
+        context.report(name, false, "the information record's fields are not as specified");
+        return;
+    }
+    if (differ > 0) {
+        context.report(name, false, std::to_string(differ) + " of 800 calls gave other pointers");
+        return;
+    }
+    context.report(name, true,
+                   "800 calls from 4 threads, before and after OnLoad: the same pointers and "
+                   "values");
+}
+
+void reportInterface(Context& context, const InterfaceRecord* skin, int differ) {
+    const char* const name = "records.interface";
+    if (skin == nullptr || skin->kind != 1) {
+        context.report(name, false, "kind is not 1");
+        return;
+    }
+    const std::string png = pngFault(*skin);
+    if (!png.empty()) {
+        context.report(name, false, "PNG: " + png);
+        return;
+    }
+    const size_t xmlLength = skin->xml != nullptr ? std::strlen(skin->xml) : 0;
+    if (xmlLength == 0 || std::strncmp(skin->xml, "<Skin ", 6) != 0) {
+        context.report(name, false, "the XML text does not begin with <Skin");
+        return;
+    }
+    if (differ > 0) {
+        context.report(name, false, std::to_string(differ) + " of 800 calls gave other pointers");
+        return;
+    }
+    context.report(name, true,
+                   "800 calls, same pointers; PNG of " + std::to_string(skin->imageSize) +
+                       " bytes ends with IEND at that length; XML of " + std::to_string(xmlLength) +
+                       " bytes, NUL-terminated");
+}
+
 void records(Context& context) {
     Instance instance = context.create();
     if (!instance) {
@@ -165,38 +211,36 @@ void records(Context& context) {
     skinDiffer += disagreements(instance, skin, &PluginObject::getUserInterface, sameInterface);
     context.timedRelease(instance, false, 2000);
 
-    const bool infoValues =
-        infoResult == 0 && std::strcmp(info.name, "Orvalink Now Playing") == 0 &&
-        std::strcmp(info.author, "Orvalink") == 0 && std::strcmp(info.version, ORVALINK_VERSION) == 0 &&
-        std::strlen(info.description) > 0 && info.pointerField == nullptr && info.intField == 0;
-    context.report("records.information", infoValues && infoDiffer == 0,
-                   !infoValues ? "the information record's fields are not as specified"
-                   : infoDiffer > 0
-                       ? std::to_string(infoDiffer) + " of 800 calls gave other pointers"
-                       : "800 calls from 4 threads, before and after OnLoad: the same "
-                         "pointers and values");
+    reportInformation(context, infoResult == 0 ? &info : nullptr, infoDiffer);
+    reportInterface(context, skinResult == 0 ? &skin : nullptr, skinDiffer);
+}
 
-    const std::string png = skinResult == 0 && skin.kind == 1 ? pngFault(skin) : "kind is not 1";
-    const size_t xmlLength = skin.xml != nullptr ? std::strlen(skin.xml) : 0;
-    const bool xmlOk = xmlLength > 0 && std::strncmp(skin.xml, "<Skin ", 6) == 0;
-    const bool ok = png.empty() && xmlOk && skinDiffer == 0;
-    context.report("records.interface", ok,
-                   !png.empty() ? "PNG: " + png
-                   : !xmlOk     ? "the XML text does not begin with <Skin"
-                   : skinDiffer > 0
-                       ? std::to_string(skinDiffer) + " of 800 calls gave other pointers"
-                       : "800 calls, same pointers; PNG of " + std::to_string(skin.imageSize) +
-                             " bytes ends with IEND at that length; XML of " +
-                             std::to_string(xmlLength) + " bytes, NUL-terminated");
+void factoryChecks(Context& context) {
+    randomIdentifiers(context);
+    oneBitFlips(context);
+    freshObjects(context);
 }
 
 }  // namespace
 
-void runContractChecks(Context& context) {
-    randomIdentifiers(context);
-    oneBitFlips(context);
-    freshObjects(context);
-    records(context);
-}
+const CheckGroup kFactoryGroup = {
+    CheckGroup::Foreground,
+    "factory",
+    factoryChecks,
+    {{"factory.random_identifiers", 1, 0,
+      "random class and interface identifiers are refused, the out slot left alone"},
+     {"factory.one_bit_flips", 1, 0, "every one-bit change of either identifier is refused"},
+     {"factory.fresh_objects", 1, 0, "each call makes a new object with its own table and fields"},
+     hostContract("factory", 1, 0)}};
+
+const CheckGroup kRecordGroup = {
+    CheckGroup::Foreground,
+    "records",
+    records,
+    {{"records.information", 1, 0,
+      "the information record's six fields, the same from 4 threads before and after OnLoad"},
+     {"records.interface", 1, 0,
+      "the interface record: skin XML and a whole PNG, the same from every call"},
+     hostContract("records", 1, 0)}};
 
 }  // namespace validator

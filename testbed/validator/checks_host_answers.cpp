@@ -91,8 +91,6 @@ struct Fuzzer {
     }
 };
 
-}  // namespace
-
 void runHostAnswerChecks(Context& context) {
     const int seconds = 35 + context.scaled(10, 60);
     const std::string key = keyFor("Fuzz", 0);
@@ -143,5 +141,19 @@ void runHostAnswerChecks(Context& context) {
                        ? std::to_string(found.queries) + " queries, all deck, automix or sandbox"
                        : "unknown query \"" + found.firstUnknownCommand + "\"");
 }
+
+}  // namespace
+
+const CheckGroup kHostAnswerGroup = {
+    CheckGroup::Beside,
+    "host_answers",
+    runHostAnswerChecks,
+    {{"host_answers.object_lives", 3, kNeedsService,
+      "hostile host answers (NaN, infinities, random bytes, full buffers, flapping decks): the "
+      "object lives and is released"},
+     {"host_answers.post_bodies_strict", 3, kNeedsService,
+      "every document it sends is strict JSON"},
+     {"host_answers.known_queries", 3, kNeedsService, "only deck, automix and sandbox queries"},
+     hostContract("host_answers", 3, kNeedsService)}};
 
 }  // namespace validator

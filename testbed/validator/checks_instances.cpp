@@ -30,8 +30,6 @@ bool hasOnlyOwnPlay(const nlohmann::json& accounts, int i) {
            history[0].value("count", 0) == 1;
 }
 
-}  // namespace
-
 void runInstanceChecks(Context& context) {
     std::vector<Instance> instances;
     for (int i = 0; i < kObjects; ++i) {
@@ -91,5 +89,17 @@ void runInstanceChecks(Context& context) {
                             : std::to_string(workers.size()) + " distinct workers for 8 objects, " +
                                   std::to_string(strays) + " queries from another thread");
 }
+
+}  // namespace
+
+const CheckGroup kInstanceGroup = {
+    CheckGroup::Beside,
+    "instances",
+    runInstanceChecks,
+    {{"instances.own_plays", 3, kNeedsService,
+      "8 objects at once, 8 accounts: each account gets exactly its own play"},
+     {"instances.own_callbacks", 3, kNeedsService,
+      "each object queries its own host from its own worker"},
+     hostContract("instances", 3, kNeedsService)}};
 
 }  // namespace validator

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "checks.h"
-#include "host_platform.h"
+#include "plugin_library.h"
 #include "process_resources.h"
 
 namespace validator {
@@ -45,8 +45,6 @@ std::string cycle(Context& context, const std::string& copy, int number) {
     return {};
 }
 
-}  // namespace
-
 void runLibraryChecks(Context& context) {
     const std::filesystem::path copy =
         std::filesystem::path(temporaryFolder()) /
@@ -81,5 +79,15 @@ void runLibraryChecks(Context& context) {
     context.report("library.load_unload", back,
                    std::to_string(cycles) + " cycles of load, object, Release, free; " + text);
 }
+
+}  // namespace
+
+const CheckGroup kLibraryGroup = {
+    CheckGroup::Alone,
+    "library",
+    runLibraryChecks,
+    {{"library.load_unload", 1, 0,
+      "the library loaded, an object made, loaded, released, the library freed, again and again: "
+      "threads, handles and memory back"}}};
 
 }  // namespace validator

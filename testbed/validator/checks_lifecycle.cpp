@@ -102,8 +102,6 @@ std::string cycle(Context& context, Moment moment, int number, std::mt19937_64& 
     return {};
 }
 
-}  // namespace
-
 void runLifecycleChecks(Context& context) {
     const int cycles = context.scaled(200, 2000);
     const int lanes = 16;
@@ -162,5 +160,25 @@ void runLifecycleChecks(Context& context) {
         "lifecycle.resources_back", back,
         std::to_string(cycles) + " cycles in " + std::to_string(lanes) + " lanes; " + text);
 }
+
+}  // namespace
+
+const CheckGroup kLifecycleGroup = {
+    CheckGroup::Alone,
+    "lifecycle",
+    runLifecycleChecks,
+    {{"lifecycle.unloaded_release", 1, 0,
+      "Release of an object never loaded: within 100 ms, no callback"},
+     {"lifecycle.initial_wait_release", 1, kNeedsService,
+      "Release in the worker's initial wait: within 200 ms, no query"},
+     {"lifecycle.release_inside_pass", 1, kNeedsService,
+      "Release while the host holds a query: within 1.6 s"},
+     {"lifecycle.release_inside_held_exchange", 1, kNeedsService,
+      "Release inside an exchange the service holds 2 s: within 3 s"},
+     {"lifecycle.disposal_slot", 1, kNeedsService,
+      "the disposal slot in the initial wait: within 200 ms, no query"},
+     {"lifecycle.resources_back", 1, kNeedsService,
+      "after the cycles, threads, handles and memory back"},
+     hostContract("lifecycle", 1, kNeedsService)}};
 
 }  // namespace validator

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "checks.h"
+#include "expected_texts.h"
 
 namespace validator {
 
@@ -69,7 +70,7 @@ void keep(Context& context, const std::string& reply, int number, Outcome& outco
         outcome.keepText = "the factory gave no object";
         return;
     }
-    const std::string connected = "Connected as " + account;
+    const std::string connected = expected::kConnectedAs + account;
     if (waitFor([&] { return statusOf(instance) == connected; }, 15000) < 0) {
         outcome.keepText = "not connected in 15 s: \"" + statusOf(instance) + "\"";
         context.timedRelease(instance, false, 35000);
@@ -80,7 +81,7 @@ void keep(Context& context, const std::string& reply, int number, Outcome& outco
     waitFor([&] { return statusOf(instance) != connected; }, 90000);
     const std::string after = statusOf(instance);
     context.service.setReply(key, "forward");
-    const bool taken = after.find(" \xC2\xB7 sent ") != std::string::npos;
+    const bool taken = after.find(expected::kSent) != std::string::npos;
     const bool redirect = reply.compare(0, 8, "redirect") == 0;
     if (redirect && (taken || getsWithKey(context, key) != 1)) {
         outcome.keepText = "the redirect was followed: \"" + after + "\", " +
@@ -119,9 +120,6 @@ void release(Context& context, const std::string& reply, int number, Outcome& ou
 }
 
 void untrusted(Context& context) {
-    if (context.untrustedFactory == nullptr) {
-        return;
-    }
     const std::string key = keyFor("Untrusted", 0);
     Instance instance = context.create(true);
     if (!instance) {
@@ -131,7 +129,7 @@ void untrusted(Context& context) {
     instance.host->setScript(steadyDeck("Untrusted", "Validator"));
     instance.plugin.onLoad();
     instance.host->writeKeyText(key);
-    const std::string refused = "Can't reach Orvalink";
+    const std::string refused = expected::kCantReach;
     const double refusedMs =
         waitFor([&] { return statusOf(instance).compare(0, refused.size(), refused) == 0; }, 20000);
     const std::string status = statusOf(instance);
@@ -141,8 +139,6 @@ void untrusted(Context& context) {
                    "status \"" + status + "\" after " + formatMs(refusedMs) +
                        ", key never taken as verified; Release " + formatMs(releaseMs));
 }
-
-}  // namespace
 
 void runServiceChecks(Context& context) {
     const int count = sizeof kBrokenReplies / sizeof *kBrokenReplies;
@@ -158,7 +154,7 @@ void runServiceChecks(Context& context) {
             threads.emplace_back([&, i, reply] { release(context, reply, i, outcomes[i]); });
         }
     }
-    if (context.wants("service.untrusted_https")) {
+    if (context.wants("service.untrusted_https") && context.untrustedFactory != nullptr) {
         threads.emplace_back([&] { untrusted(context); });
     }
     for (auto& thread : threads) {
@@ -182,5 +178,24 @@ void runServiceChecks(Context& context) {
                               : "a Release during a broken exchange took longer than 30.05 s or "
                                 "never returned");
 }
+
+std::vector<Check> serviceChecks() {
+    std::vector<Check> checks;
+    for (const char* reply : kBrokenReplies) {
+        checks.push_back({std::string("service.") + reply, 4, kNeedsService,
+                          std::string("a play meets the \"") + reply +
+                              "\" reply: no crash, a play the outcome keeps arrives later"});
+    }
+    checks.push_back({"service.release_bound", 4, kNeedsService,
+                      "Release during each broken exchange: within the 30-s deadline and 50 ms"});
+    checks.push_back({"service.untrusted_https", 4, kNeedsService | kNeedsUntrustedBuild,
+                      "an untrusted certificate: the key is never taken as verified"});
+    checks.push_back(hostContract("service", 4, kNeedsService));
+    return checks;
+}
+
+}  // namespace
+
+const CheckGroup kServiceGroup = {CheckGroup::Beside, "service", runServiceChecks, serviceChecks()};
 
 }  // namespace validator

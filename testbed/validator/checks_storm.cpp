@@ -11,7 +11,8 @@
 #include <thread>
 
 #include "checks.h"
-#include "host_platform.h"
+#include "expected_texts.h"
+#include "host_clipboard.h"
 
 namespace validator {
 
@@ -22,15 +23,9 @@ constexpr int kGuardBytes = 64;
 
 // Every sentence ids 1 and 2 may show; "Connected as " lines go on freely.
 const char* const kStatusTexts[] = {
-    "Paste your Orvalink key to start",
-    "Checking your key\xE2\x80\xA6",
-    "That doesn't look like an Orvalink key",
-    "That key didn't work. Make a new one on your dashboard",
-    "Can't reach Orvalink. Retrying\xE2\x80\xA6",
-    "Your key stopped working. Paste a new one",
-    "Can't reach Orvalink. Will resend",
-    "Paused",
-    "Copy your key on your Orvalink dashboard first",
+    expected::kPasteKey,    expected::kCheckingKey, expected::kNotAKey,
+    expected::kKeyRejected, expected::kRetrying,    expected::kKeyWithdrawn,
+    expected::kWillResend,  expected::kPaused,      expected::kCopyKeyFirst,
 };
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -39,7 +34,7 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 
 // Whether `shown` is a status text cut to fit (at most `room` bytes).
 bool plausibleStatus(const std::string& shown, size_t room) {
-    if (startsWith(shown, "Connected as ") || startsWith("Connected as ", shown)) {
+    if (startsWith(shown, expected::kConnectedAs) || startsWith(expected::kConnectedAs, shown)) {
         return true;
     }
     for (const char* text : kStatusTexts) {
@@ -87,24 +82,18 @@ std::string guardedCall(Instance& instance, int32_t id, int32_t size) {
             return "id " + std::to_string(id) + ": the rest of the buffer is not zero-filled";
         }
     }
-    const bool expected =
-        id == 3 ? (shown == "On" || shown == "Off" ||
-                   (room <= 3 && (startsWith("On", shown) || startsWith("Off", shown))))
-                : plausibleStatus(shown, room - 1);
+    const bool expected = id == 3
+                              ? (shown == expected::kSwitchOn || shown == expected::kSwitchOff ||
+                                 (room <= 3 && (startsWith(expected::kSwitchOn, shown) ||
+                                                startsWith(expected::kSwitchOff, shown))))
+                              : plausibleStatus(shown, room - 1);
     return expected ? "" : "id " + std::to_string(id) + ": unexpected text \"" + shown + "\"";
 }
 
-}  // namespace
-
-void runStormChecks(Context& context) {
+// Four threads call with every id and size while a fifth writes the host's
+// variables and the clipboard as a frantic DJ would.
+void storm(Context& context, Instance& instance, const std::string& key) {
     const int seconds = context.scaled(10, 60);
-    const std::string key = keyFor("Storm", 0);
-    context.service.addAccount(key, "Storm DJ");
-    Instance instance = loadWithKey(context, key, steadyDeck("Storm title", "Validator"));
-    if (!instance || instance.host->keyText() == nullptr) {
-        context.report("storm.guarded_buffers", false, "the object declared no key parameter");
-        return;
-    }
     std::atomic<bool> storming{true};
     std::atomic<long> calls{0};
     std::mutex faultMutex;
@@ -135,8 +124,8 @@ void runStormChecks(Context& context) {
             "", "not a key", key, key + " and more", "zvknp_short", std::string(70, 'k')};
         while (storming) {
             instance.host->writeKeyText(texts[random() % 6]);
-            instance.host->writeSwitch(static_cast<int32_t>(random() % 5) - 2);
-            instance.host->writePaste(static_cast<int32_t>(random() % 2));
+            instance.host->writeInt(3, static_cast<int32_t>(random() % 5) - 2);
+            instance.host->writeInt(2, static_cast<int32_t>(random() % 2));
             putTextOnClipboard(random() % 2 == 0 ? key : "no key here");
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -146,46 +135,77 @@ void runStormChecks(Context& context) {
     for (auto& thread : threads) {
         thread.join();
     }
-    context.report("storm.guarded_buffers", fault.empty(),
-                   fault.empty() ? std::to_string(calls.load()) + " calls from 4 threads in " +
-                                       std::to_string(seconds) +
-                                       " s, ids declared, undeclared and negative, sizes -5 to "
-                                       "1024: nothing written past the size, every answer as "
-                                       "specified"
-                                 : fault);
+    if (!fault.empty()) {
+        context.report("storm.guarded_buffers", false, fault);
+        return;
+    }
+    context.report("storm.guarded_buffers", true,
+                   std::to_string(calls.load()) + " calls from 4 threads in " +
+                       std::to_string(seconds) +
+                       " s, ids declared, undeclared and negative, sizes -5 to 1024: nothing "
+                       "written past the size, every answer as specified");
+}
 
-    // The DJ ends it: the key typed in, a paste that finds no key (its message
-    // shows at once), then a paste of the very key in place.
-    instance.host->writeSwitch(1);
+// The DJ ends it: the key typed in, a paste that finds no key (its message
+// shows at once), then a paste of the very key in place.
+void settles(Context& context, Instance& instance, const std::string& key) {
+    instance.host->writeInt(3, 1);
     instance.plugin.onParameter(3);
     instance.host->writeKeyText(key);
     const auto paste = [&](const std::string& clipboard) {
         putTextOnClipboard(clipboard);
-        instance.host->writePaste(1);
+        instance.host->writeInt(2, 1);
         instance.plugin.onParameter(2);
-        instance.host->writePaste(0);
+        instance.host->writeInt(2, 0);
         instance.plugin.onParameter(2);
     };
     paste("no key here");
     const std::string noKeyShown = statusOf(instance);
     paste(key);
-    if (noKeyShown != "Copy your key on your Orvalink dashboard first") {
+    if (noKeyShown != expected::kCopyKeyFirst) {
         context.report("storm.settles", false,
                        "a paste that found no key showed \"" + noKeyShown + "\"");
-        context.timedRelease(instance, false, 35000);
         return;
     }
-    const std::string wanted = "Connected as Storm DJ";
+    const std::string wanted = expected::kConnectedAs + std::string("Storm DJ");
     const double settledMs =
         waitFor([&] { return statusOf(instance).compare(0, wanted.size(), wanted) == 0; }, 15000);
     const std::string last = statusOf(instance);
-    context.timedRelease(instance, false, 35000);
+    if (settledMs < 0) {
+        context.report("storm.settles", false,
+                       "status still \"" + last + "\" 15 s after the storm");
+        return;
+    }
     // Two passes: two waits of 2 s, each pass with one exchange of the loopback service.
-    const bool settled = settledMs >= 0 && settledMs <= 6000;
-    context.report("storm.settles", settled,
-                   settledMs >= 0 ? "status \"" + last + "\" " + formatMs(settledMs) +
-                                        " after the storm (bound 6 s: two passes)"
-                                  : "status still \"" + last + "\" 15 s after the storm");
+    context.report("storm.settles", settledMs <= 6000,
+                   "status \"" + last + "\" " + formatMs(settledMs) +
+                       " after the storm (bound 6 s: two passes)");
 }
+
+void runStormChecks(Context& context) {
+    const std::string key = keyFor("Storm", 0);
+    context.service.addAccount(key, "Storm DJ");
+    Instance instance = loadWithKey(context, key, steadyDeck("Storm title", "Validator"));
+    if (!instance || instance.host->keyText() == nullptr) {
+        context.report("storm.guarded_buffers", false, "the object declared no key parameter");
+        return;
+    }
+    storm(context, instance, key);
+    settles(context, instance, key);
+    context.timedRelease(instance, false, 35000);
+}
+
+}  // namespace
+
+const CheckGroup kStormGroup = {
+    CheckGroup::Foreground,
+    "storm",
+    runStormChecks,
+    {{"storm.guarded_buffers", 2, kNeedsService,
+      "4 threads call with every id and size: nothing written past the size, every answer as "
+      "specified"},
+     {"storm.settles", 2, kNeedsService,
+      "after the storm the DJ's key and pastes settle to Connected within two passes"},
+     hostContract("storm", 2, kNeedsService)}};
 
 }  // namespace validator

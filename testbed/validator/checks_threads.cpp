@@ -35,8 +35,6 @@ void hostCallsDuringPasses(Context& context) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 }
 
-}  // namespace
-
 void runThreadChecks(Context& context) {
     hostCallsDuringPasses(context);
     HostFindings total;
@@ -64,7 +62,8 @@ void runThreadChecks(Context& context) {
                             : std::to_string(total.queriesFromOtherThreads) +
                                   " queries from another thread than the object's worker, " +
                                   std::to_string(total.queriesInsideHostCalls) +
-                                  " from inside a call into the plug-in");
+                                  " from inside a call into the plug-in (each group's "
+                                  "host_contract line says where)");
     context.report("threads.declare_inside_onload", total.declaresOutsideOnLoad == 0,
                    std::to_string(total.declares) + " declarations, " +
                        std::to_string(total.declaresOutsideOnLoad) + " outside OnLoad" + over);
@@ -83,5 +82,19 @@ void runThreadChecks(Context& context) {
                              total.firstUnknownCommand + "\"), " +
                              std::to_string(total.wrongTextSizes) + " text buffers not 512 bytes");
 }
+
+}  // namespace
+
+const CheckGroup kThreadGroup = {
+    CheckGroup::Last,
+    "threads",
+    runThreadChecks,
+    {{"threads.queries_on_worker", 1, kNeedsService,
+      "over every object of the run: queries only from its one worker, never inside a host call"},
+     {"threads.declare_inside_onload", 1, kNeedsService, "declarations only in OnLoad"},
+     {"threads.send_command_never", 1, kNeedsService, "SendCommand never"},
+     {"threads.nothing_after_release", 1, kNeedsService, "no callback after Release returned"},
+     {"threads.known_queries", 1, kNeedsService,
+      "only deck, automix and sandbox queries, with 512-byte text buffers"}}};
 
 }  // namespace validator

@@ -100,8 +100,6 @@ void judge(Context& context, const std::string& name, const std::string& situati
                        formatMs(p999) + ", max " + formatMs(max) + " (bounds 1 ms, 20 ms)");
 }
 
-}  // namespace
-
 void runTimingChecks(Context& context) {
     const int seconds = std::max(2, context.scaled(5, 20));
 
@@ -136,5 +134,17 @@ void runTimingChecks(Context& context) {
     context.timedRelease(busy, false, 35000);
     releaseHeld.join();
 }
+
+}  // namespace
+
+const CheckGroup kTimingGroup = {
+    CheckGroup::Foreground,
+    "timing",
+    runTimingChecks,
+    {{"timing.service_holds", 4, kNeedsService,
+      "host calls while the service holds the reply: 1 ms at p99.9, 20 ms at most"},
+     {"timing.host_blocks", 4, kNeedsService,
+      "host calls while the host's own query takes 5 s: 1 ms at p99.9, 20 ms at most"},
+     hostContract("timing", 4, kNeedsService)}};
 
 }  // namespace validator

@@ -9,11 +9,18 @@
 
 namespace validator {
 
-Context::Context(Options options, Factory factory, Factory untrustedFactory)
-    : options(std::move(options)),
-      service(this->options.service),
+Context::Context(const Options& options, RunState& run, Factory factory, Factory untrustedFactory)
+    : options(options),
+      service(options.service),
       factory(factory),
-      untrustedFactory(untrustedFactory) {}
+      untrustedFactory(untrustedFactory),
+      run_(run) {}
+
+Context Context::forGroup(const std::string& name) const {
+    Context context(*this);
+    context.group_ = name;
+    return context;
+}
 
 bool Context::wants(const std::string& name) const {
     const std::string& only = options.only;
@@ -22,15 +29,19 @@ bool Context::wants(const std::string& name) const {
 }
 
 void Context::report(const std::string& name, bool passed, const std::string& text) {
-    if (options.only.empty() || name.compare(0, options.only.size(), options.only) == 0) {
-        std::lock_guard lock(mutex_);
-        results_.push_back({name, passed, text});
+    if (!options.only.empty() && name.compare(0, options.only.size(), options.only) != 0) {
+        return;
     }
+    std::lock_guard lock(run_.mutex);
+    run_.reported.insert(name);
+    ++(passed ? run_.passed : run_.failed);
+    std::printf("%s %s: %s\n", passed ? "PASS" : "FAIL", name.c_str(), text.c_str());
+    std::fflush(stdout);
 }
 
-std::vector<CheckResult> Context::results() const {
-    std::lock_guard lock(mutex_);
-    return results_;
+bool Context::reported(const std::string& name) const {
+    std::lock_guard lock(run_.mutex);
+    return run_.reported.count(name) != 0;
 }
 
 std::mt19937_64 Context::random(const std::string& group) const {
@@ -42,12 +53,6 @@ int Context::scaled(int atFive, int atTen) const {
     return level <= 5 ? atFive * level / 5 : atFive + (atTen - atFive) * (level - 5) / 5;
 }
 
-FakeHost& Context::newHost() {
-    std::lock_guard lock(mutex_);
-    hosts_.push_back(std::make_unique<FakeHost>());
-    return *hosts_.back();
-}
-
 Instance Context::create(bool untrusted) {
     Instance instance;
     void* object = nullptr;
@@ -56,18 +61,62 @@ Instance Context::create(bool untrusted) {
         return instance;
     }
     instance.plugin = PluginObject(object);
-    instance.host = &newHost();
+    {
+        std::lock_guard lock(run_.mutex);
+        run_.hosts.emplace_back(group_, std::make_unique<FakeHost>());
+        instance.host = run_.hosts.back().second.get();
+    }
     instance.plugin.setHostFields(instance.host->callbackObject());
     return instance;
 }
 
 std::vector<HostFindings> Context::allFindings() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(run_.mutex);
     std::vector<HostFindings> all;
-    for (const auto& host : hosts_) {
+    for (const auto& [group, host] : run_.hosts) {
         all.push_back(host->findings());
     }
     return all;
+}
+
+std::vector<HostFindings> Context::groupFindings() const {
+    std::lock_guard lock(run_.mutex);
+    std::vector<HostFindings> own;
+    for (const auto& [group, host] : run_.hosts) {
+        if (group == group_) {
+            own.push_back(host->findings());
+        }
+    }
+    return own;
+}
+
+Check hostContract(const std::string& group, int level, unsigned needs) {
+    return {group + ".host_contract", level, needs,
+            "the objects this group made kept the host contract: queries from their worker "
+            "alone, declarations in OnLoad, no SendCommand, nothing after Release"};
+}
+
+std::string contractBroken(const std::vector<HostFindings>& findings) {
+    int otherThreads = 0, insideCalls = 0, outsideOnLoad = 0, sendCommands = 0, afterRelease = 0;
+    for (const HostFindings& found : findings) {
+        otherThreads += found.queriesFromOtherThreads;
+        insideCalls += found.queriesInsideHostCalls;
+        outsideOnLoad += found.declaresOutsideOnLoad;
+        sendCommands += found.sendCommands;
+        afterRelease += found.callbacksAfterRelease;
+    }
+    std::string broken;
+    const auto note = [&](int count, const char* what) {
+        if (count > 0) {
+            broken += (broken.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+        }
+    };
+    note(otherThreads, "queries from another thread than the object's worker");
+    note(insideCalls, "queries from inside a call into the plug-in");
+    note(outsideOnLoad, "declarations outside OnLoad");
+    note(sendCommands, "SendCommand calls");
+    note(afterRelease, "callbacks after Release had returned");
+    return broken;
 }
 
 double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
@@ -92,7 +141,7 @@ double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
     std::unique_lock lock(outcome->mutex);
     if (!outcome->done.wait_for(lock, std::chrono::milliseconds(limitMs),
                                 [&] { return outcome->returned; })) {
-        hung_ = true;
+        run_.hung = true;
         return outcome->started ? -1 : -2;
     }
     const double taken = millisecondsSince(start);

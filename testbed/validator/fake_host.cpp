@@ -3,17 +3,14 @@
 #include <atomic>
 #include <cstring>
 
-#include "process_resources.h"
-#include "raw_plugin.h"
+#include "plugin_object.h"
+#include "thread_number.h"
 
 namespace validator {
 
-namespace {
+using harness::answerText;
 
-void* const kTable[4] = {reinterpret_cast<void*>(&FakeHost::sendCommand),
-                         reinterpret_cast<void*>(&FakeHost::getInfo),
-                         reinterpret_cast<void*>(&FakeHost::getStringInfo),
-                         reinterpret_cast<void*>(&FakeHost::declareParameter)};
+namespace {
 
 // "N" for N in 1 to 99 at `at`, moving `at` past it.
 bool smallNumber(const std::string& text, size_t& at) {
@@ -85,16 +82,6 @@ HostScript steadyDeck(const std::string& title, const std::string& artist) {
     return script;
 }
 
-int32_t answerText(const std::string& text, char* buffer, int32_t size) {
-    if (size <= 0) {
-        return 1;
-    }
-    const size_t length = std::min(text.size(), static_cast<size_t>(size) - 1);
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-    return 0;
-}
-
 bool knownCommand(const std::string& command, bool numeric) {
     if (numeric) {
         return command == "sandbox" || command == "automix" ||
@@ -103,8 +90,6 @@ bool knownCommand(const std::string& command, bool numeric) {
     return deckQuery(command, {"get_loaded_song 'title'", "get_loaded_song 'artist'"}) ||
            automixQuery(command);
 }
-
-FakeHost::FakeHost() : table_(kTable) {}
 
 void FakeHost::setScript(HostScript script) {
     std::lock_guard lock(mutex_);
@@ -124,20 +109,6 @@ HostFindings FakeHost::findings() const {
     return findings_;
 }
 
-void FakeHost::writeKeyText(const std::string& text) {
-    for (size_t i = 0; i < 64; ++i) {
-        std::atomic_ref<char>(keyText_[i]).store(i < text.size() && i < 63 ? text[i] : '\0');
-    }
-}
-
-void FakeHost::writeSwitch(int32_t value) {
-    std::atomic_ref<int32_t>(*sendSwitch_).store(value);
-}
-
-void FakeHost::writePaste(int32_t value) {
-    std::atomic_ref<int32_t>(*pasteButton_).store(value);
-}
-
 bool FakeHost::noteQuery(const char* command, bool numeric) {
     std::lock_guard lock(mutex_);
     if (released_) {
@@ -145,14 +116,14 @@ bool FakeHost::noteQuery(const char* command, bool numeric) {
         return false;
     }
     ++findings_.queries;
-    const uint64_t self = currentThreadNumber();
+    const uint64_t self = harness::currentThreadNumber();
     if (!sawQuery_) {
         sawQuery_ = true;
         findings_.worker = self;
     } else if (self != findings_.worker) {
         ++findings_.queriesFromOtherThreads;
     }
-    if (currentSlot() != -1) {
+    if (harness::currentSlot() != -1) {
         ++findings_.queriesInsideHostCalls;
     }
     const std::string text = command == nullptr ? "(null)" : command;
@@ -167,63 +138,51 @@ bool FakeHost::noteQuery(const char* command, bool numeric) {
     return true;
 }
 
-int32_t FakeHost::sendCommand(FakeHost* self, const char*) {
-    std::lock_guard lock(self->mutex_);
-    ++self->findings_.sendCommands;
-    if (self->released_) {
-        ++self->findings_.callbacksAfterRelease;
+int32_t FakeHost::sendCommand(const char*) {
+    std::lock_guard lock(mutex_);
+    ++findings_.sendCommands;
+    if (released_) {
+        ++findings_.callbacksAfterRelease;
     }
     return 1;
 }
 
-int32_t FakeHost::getInfo(FakeHost* self, const char* command, double* value) {
-    if (!self->noteQuery(command, true)) {
+int32_t FakeHost::getInfo(const char* command, double* value) {
+    if (!noteQuery(command, true)) {
         return 1;
     }
     std::function<int32_t(const std::string&, double*)> answer;
     {
-        std::lock_guard lock(self->mutex_);
-        answer = self->script_.number;
+        std::lock_guard lock(mutex_);
+        answer = script_.number;
     }
     return answer ? answer(command, value) : 1;
 }
 
-int32_t FakeHost::getStringInfo(FakeHost* self, const char* command, char* buffer, int32_t size) {
-    if (!self->noteQuery(command, false)) {
+int32_t FakeHost::getStringInfo(const char* command, char* buffer, int32_t size) {
+    if (!noteQuery(command, false)) {
         return 1;
     }
     std::function<int32_t(const std::string&, char*, int32_t)> answer;
     {
-        std::lock_guard lock(self->mutex_);
+        std::lock_guard lock(mutex_);
         if (size != 512) {
-            ++self->findings_.wrongTextSizes;
+            ++findings_.wrongTextSizes;
         }
-        answer = self->script_.text;
+        answer = script_.text;
     }
     return answer ? answer(command, buffer, size) : 1;
 }
 
-int32_t FakeHost::declareParameter(FakeHost* self, void* variable, int32_t kind, int32_t id,
-                                   const char*, const char*, float) {
-    std::lock_guard lock(self->mutex_);
-    ++self->findings_.declares;
-    if (self->released_) {
-        ++self->findings_.callbacksAfterRelease;
+void FakeHost::declared(int32_t, int32_t, const char*, const char*, float) {
+    std::lock_guard lock(mutex_);
+    ++findings_.declares;
+    if (released_) {
+        ++findings_.callbacksAfterRelease;
     }
-    if (currentSlot() != kOnLoad) {
-        ++self->findings_.declaresOutsideOnLoad;
+    if (harness::currentSlot() != harness::kOnLoad) {
+        ++findings_.declaresOutsideOnLoad;
     }
-    if (id >= 1 && id <= 3) {
-        self->declaredKinds[id] = kind;
-    }
-    if (id == 1) {
-        self->keyText_ = static_cast<char*>(variable);
-    } else if (id == 2) {
-        self->pasteButton_ = static_cast<int32_t*>(variable);
-    } else if (id == 3) {
-        self->sendSwitch_ = static_cast<int32_t*>(variable);
-    }
-    return 0;
 }
 
 }  // namespace validator

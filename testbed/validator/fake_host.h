@@ -1,8 +1,6 @@
-// The validator's host side for one plug-in object: the callback object the
-// plug-in reaches through its second host field (table pointer first, then
-// our state), the answers a check scripts for the plug-in's queries, the
-// parameter variables the plug-in declares, and a record of every callback:
-// which thread made it, from inside which host call, and what it asked.
+// The validator's host side for one plug-in object: the answers a check
+// scripts for the plug-in's queries, and a record of every callback: which
+// thread made it, from inside which host call, and what it asked.
 //
 // Threads: the callbacks run on whatever thread the plug-in makes them from;
 // the owning check reads findings() and writes the variables from its own.
@@ -16,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "host_side.h"
+
 namespace validator {
 
 // How the host answers: result code, and the value or text it writes.
@@ -26,9 +26,6 @@ struct HostScript {
 
 // Deck 1 plays `title` by `artist`, audible; no other deck, no automix.
 HostScript steadyDeck(const std::string& title, const std::string& artist);
-
-// Copies `text` into the host buffer as a host would: NUL-terminated, cut to fit.
-int32_t answerText(const std::string& text, char* buffer, int32_t size);
 
 // Whether `command` is one of the queries the plug-in is meant to make.
 bool knownCommand(const std::string& command, bool numeric);
@@ -48,18 +45,8 @@ struct HostFindings {
     std::vector<std::string> commands;  // kept only when recordCommands is set
 };
 
-class FakeHost {
-    void* const* table_;  // first: the plug-in calls through it by position
-
+class FakeHost : public harness::HostSide {
 public:
-    FakeHost();
-    FakeHost(const FakeHost&) = delete;
-    FakeHost& operator=(const FakeHost&) = delete;
-
-    // What goes into the object's second host field: the object begins with
-    // its table pointer, which is where our callbacks find `this` again.
-    void* callbackObject() { return &table_; }
-
     void setScript(HostScript script);
     void recordCommands() { keepCommands_ = true; }
     // Called by the check once Release (or disposal) has returned.
@@ -67,21 +54,13 @@ public:
     HostFindings findings() const;
 
     // The declared variables (null until OnLoad declared them).
-    char* keyText() const { return keyText_; }
-    int32_t* pasteButton() const { return pasteButton_; }
-    int32_t* sendSwitch() const { return sendSwitch_; }
-    int declaredKinds[4] = {-1, -1, -1, -1};  // by id 1 to 3
+    char* keyText() const { return static_cast<char*>(variable(1)); }
 
-    // The host's own writes of the variables, one atomic value at a time.
-    void writeKeyText(const std::string& text);
-    void writeSwitch(int32_t value);
-    void writePaste(int32_t value);
-
-    static int32_t sendCommand(FakeHost* self, const char* command);
-    static int32_t getInfo(FakeHost* self, const char* command, double* value);
-    static int32_t getStringInfo(FakeHost* self, const char* command, char* buffer, int32_t size);
-    static int32_t declareParameter(FakeHost* self, void* variable, int32_t kind, int32_t id,
-                                    const char* name, const char* shortName, float defaultValue);
+    int32_t sendCommand(const char* command) override;
+    int32_t getInfo(const char* command, double* value) override;
+    int32_t getStringInfo(const char* command, char* buffer, int32_t size) override;
+    void declared(int32_t id, int32_t kind, const char* name, const char* shortName,
+                  float defaultValue) override;
 
 private:
     // Notes one query; false when it must go unanswered (after Release).
@@ -93,9 +72,6 @@ private:
     bool keepCommands_ = false;
     bool released_ = false;
     bool sawQuery_ = false;
-    char* keyText_ = nullptr;
-    int32_t* pasteButton_ = nullptr;
-    int32_t* sendSwitch_ = nullptr;
 };
 
 }  // namespace validator

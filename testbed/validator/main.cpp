@@ -7,8 +7,10 @@
 //                            in front of the stand-in service (required)
 //   --level 1..10            how hard (default 5); --seed N (default: the time)
 //   --only NAME              only the checks whose names begin with NAME
-// One line per check, "PASS name: figure" or "FAIL name: why", then
-// "N passed, M failed". Exits 0 only when nothing failed.
+//   --list                   every check with its level and what it needs
+// One line per check as it ends, "PASS name: figure" or "FAIL name: why"; a
+// check this run cannot make says "SKIP name: why". Last "N passed, M
+// failed, K skipped". Exits 0 only when nothing failed.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,31 +18,75 @@
 #include <thread>
 
 #include "checks.h"
-#include "host_platform.h"
+#include "host_clipboard.h"
+#include "plugin_library.h"
 #include "process_resources.h"
 
 namespace {
 
 using namespace validator;
 
-// In the order they run: the background groups start first and run beside
-// the others; lifecycle and library run alone, since they measure the whole process.
-const CheckGroup kGroups[] = {
-    {"lifecycle", 1, false, runLifecycleChecks}, {"library", 1, false, runLibraryChecks},
-    {"instances", 3, true, runInstanceChecks},   {"host_answers", 3, true, runHostAnswerChecks},
-    {"service", 4, true, runServiceChecks},      {"factory", 1, false, runContractChecks},
-    {"records", 1, false, runContractChecks},    {"storm", 2, false, runStormChecks},
-    {"timing", 4, false, runTimingChecks},       {"threads", 1, false, runThreadChecks},
+// Each group's order says when it runs: lifecycle and library alone first,
+// since they measure the whole process; then the groups beside the others on
+// threads of their own while the foreground ones run in turn; the threads
+// group last, over every object of the run.
+const CheckGroup* const kGroups[] = {
+    &kInstanceGroup, &kHostAnswerGroup, &kServiceGroup, &kLifecycleGroup, &kLibraryGroup,
+    &kFactoryGroup,  &kRecordGroup,     &kStormGroup,   &kTimingGroup,    &kThreadGroup,
 };
 
-bool selected(const Context& context, const CheckGroup& group) {
-    return context.options.level >= group.level && context.wants(group.prefix);
+std::string needsText(unsigned needs) {
+    std::string text;
+    if (needs & kNeedsService) {
+        text += "a service";
+    }
+    if (needs & kNeedsUntrustedBuild) {
+        text += std::string(text.empty() ? "" : ", ") + "an untrusted-certificate build";
+    }
+    return text.empty() ? "nothing more" : text;
+}
+
+void list() {
+    for (const CheckGroup* group : kGroups) {
+        for (const Check& check : group->checks) {
+            std::printf("%-42s level %-2d needs %-40s %s\n", check.name.c_str(), check.level,
+                        needsText(check.needs).c_str(), check.shows.c_str());
+        }
+    }
+}
+
+// Why this run cannot make `check`; empty when it can.
+std::string skipReason(const Check& check, const Options& options) {
+    if (check.level > options.level) {
+        return "runs from level " + std::to_string(check.level) + ", this run is at level " +
+               std::to_string(options.level);
+    }
+    if ((check.needs & kNeedsUntrustedBuild) && options.untrustedPlugin.empty()) {
+        return "needs --untrusted-plugin";
+    }
+    return {};
+}
+
+// The group's body, then its host contract over the objects it made.
+void runGroup(const Context& run, const CheckGroup& group) {
+    Context context = run.forGroup(group.name);
+    group.run(context);
+    const std::string contract = std::string(group.name) + ".host_contract";
+    for (const Check& check : group.checks) {
+        if (check.name == contract && context.wants(contract)) {
+            const std::string broken = contractBroken(context.groupFindings());
+            context.report(contract, broken.empty(),
+                           broken.empty() ? std::to_string(context.groupFindings().size()) +
+                                                " objects, contract kept"
+                                          : broken);
+        }
+    }
 }
 
 int usage() {
     std::fprintf(stderr,
                  "usage: orvalink-validate --plugin PATH --service URL [--untrusted-plugin PATH]\n"
-                 "                         [--level 1..10] [--seed N] [--only NAME]\n");
+                 "                         [--level 1..10] [--seed N] [--only NAME] | --list\n");
     return 2;
 }
 
@@ -50,8 +96,16 @@ int main(int argc, char** argv) {
     Options options;
     options.seed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch() /
                                          std::chrono::microseconds(1));
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string flag = argv[i], value = argv[i + 1];
+    for (int i = 1; i < argc; i += 2) {
+        const std::string flag = argv[i];
+        if (flag == "--list") {
+            list();
+            return 0;
+        }
+        if (i + 1 >= argc) {
+            return usage();
+        }
+        const std::string value = argv[i + 1];
         if (flag == "--plugin") {
             options.plugin = value;
         } else if (flag == "--untrusted-plugin") {
@@ -72,64 +126,95 @@ int main(int argc, char** argv) {
         return usage();
     }
     std::string error;
-    const Factory factory = loadPlugin(options.plugin, error);
+    const Factory factory = harness::loadPlugin(options.plugin, error);
     if (factory == nullptr) {
         std::fprintf(stderr, "cannot load %s: %s\n", options.plugin.c_str(), error.c_str());
         return 2;
     }
-    const Factory untrusted =
-        options.untrustedPlugin.empty() ? nullptr : loadPlugin(options.untrustedPlugin, error);
+    const Factory untrusted = options.untrustedPlugin.empty()
+                                  ? nullptr
+                                  : harness::loadPlugin(options.untrustedPlugin, error);
     useSettingsFolder(temporaryFolder());
     prepareClipboard();
 
-    Context context(options, factory, untrusted);
+    RunState state;
+    Context context(options, state, factory, untrusted);
     if (context.service.port() == 0) {
         std::fprintf(stderr, "--service must be http://127.0.0.1:PORT\n");
         return 2;
     }
     std::printf("orvalink-validate: level %d, seed %llu, plugin %s\n", options.level,
                 static_cast<unsigned long long>(options.seed), options.plugin.c_str());
+
+    // What this run makes: every selected check it can, each group with one.
+    std::vector<const Check*> expected;
+    std::vector<const CheckGroup*> runs;
+    int skipped = 0;
+    for (const CheckGroup* group : kGroups) {
+        bool any = false;
+        for (const Check& check : group->checks) {
+            if (!options.only.empty() &&
+                check.name.compare(0, options.only.size(), options.only) != 0) {
+                continue;
+            }
+            const std::string why = skipReason(check, options);
+            if (why.empty()) {
+                expected.push_back(&check);
+                any = true;
+            } else {
+                std::printf("SKIP %s: %s\n", check.name.c_str(), why.c_str());
+                ++skipped;
+            }
+        }
+        if (any) {
+            runs.push_back(group);
+        }
+    }
     std::fflush(stdout);
 
-    std::vector<std::thread> background;
-    bool contractRan = false;
-    for (const CheckGroup& group : kGroups) {
-        if (!selected(context, group) || (group.run == runContractChecks && contractRan)) {
-            continue;
-        }
-        contractRan = contractRan || group.run == runContractChecks;
-        if (group.background) {
-            background.emplace_back([&context, &group] { group.run(context); });
-        } else if (group.run != runThreadChecks) {
-            group.run(context);
+    for (const CheckGroup* group : runs) {
+        if (group->order == CheckGroup::Alone) {
+            runGroup(context, *group);
         }
     }
-    for (auto& thread : background) {
+    std::vector<std::thread> beside;
+    for (const CheckGroup* group : runs) {
+        if (group->order == CheckGroup::Beside) {
+            beside.emplace_back([&context, group] { runGroup(context, *group); });
+        }
+    }
+    for (const CheckGroup* group : runs) {
+        if (group->order == CheckGroup::Foreground) {
+            runGroup(context, *group);
+        }
+    }
+    for (auto& thread : beside) {
         thread.join();
     }
-    if (selected(context, kGroups[sizeof kGroups / sizeof *kGroups - 1])) {
-        runThreadChecks(context);
+    for (const CheckGroup* group : runs) {
+        if (group->order == CheckGroup::Last) {
+            runGroup(context, *group);
+        }
+    }
+    for (const Check* check : expected) {
+        if (!context.reported(check->name)) {
+            context.report(check->name, false, "no result: its group ended without one");
+        }
     }
 
-    int passed = 0, failed = 0;
-    for (const CheckResult& result : context.results()) {
-        std::printf("%s %s: %s\n", result.passed ? "PASS" : "FAIL", result.name.c_str(),
-                    result.text.c_str());
-        ++(result.passed ? passed : failed);
-    }
-    if (failed > 0) {
+    if (state.failed > 0) {
         std::printf(
             "to repeat: orvalink-validate --plugin '%s' --service %s --level %d --seed %llu%s%s\n",
             options.plugin.c_str(), options.service.c_str(), options.level,
             static_cast<unsigned long long>(options.seed), options.only.empty() ? "" : " --only ",
             options.only.c_str());
     }
-    std::printf("%d passed, %d failed\n", passed, failed);
+    std::printf("%d passed, %d failed, %d skipped\n", state.passed, state.failed, skipped);
     std::fflush(stdout);
     // A call into the plug-in that never returned still runs on a thread of
     // ours: leave without unloading anything under it.
     if (context.hung()) {
-        std::_Exit(failed > 0 ? 1 : 0);
+        std::_Exit(state.failed > 0 ? 1 : 0);
     }
-    return failed > 0 ? 1 : 0;
+    return state.failed > 0 ? 1 : 0;
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "host_platform.h"
+#include "plugin_library.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ Result forward(Wrapper* self, int slot, Args... args) {
     void** realFields = static_cast<void**>(self->real);
     realFields[1] = self->hostInstance;
     realFields[2] = self->callbacks;
-    void** table = *static_cast<void***>(self->real);
-    return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(self->real, args...);
+    return harness::PluginObject(self->real).call<Result>(slot, args...);
 }
 
 [[noreturn]] void blockForever() {
@@ -46,18 +45,18 @@ int32_t onLoad(Wrapper* self) {
     if (PLANTED_FAULT == 3) {
         std::thread(blockForever).detach();
     }
-    return forward<int32_t>(self, 0);
+    return forward<int32_t>(self, harness::kOnLoad);
 }
 
 int32_t getPluginInfo(Wrapper* self, void* record) {
-    return forward<int32_t>(self, 1, record);
+    return forward<int32_t>(self, harness::kOnGetPluginInfo, record);
 }
 
 uint32_t release(Wrapper* self) {
     if (PLANTED_FAULT == 4) {
         blockForever();
     }
-    const uint32_t result = forward<uint32_t>(self, 2);
+    const uint32_t result = forward<uint32_t>(self, harness::kRelease);
     delete self;
     return result;
 }
@@ -74,11 +73,11 @@ int32_t onParameter(Wrapper* self, int32_t id) {
         reinterpret_cast<int32_t (*)(void*, const char*, double*)>(table[1])(self->callbacks,
                                                                              "sandbox", &value);
     }
-    return forward<int32_t>(self, 4, id);
+    return forward<int32_t>(self, harness::kOnParameter, id);
 }
 
 int32_t getParameterString(Wrapper* self, int32_t id, char* out, int32_t size) {
-    const int32_t result = forward<int32_t>(self, 5, id, out, size);
+    const int32_t result = forward<int32_t>(self, harness::kOnGetParameterString, id, out, size);
     if (PLANTED_FAULT == 2 && result == 0 && size > 0) {
         out[size] = '\0';
     }
@@ -86,7 +85,7 @@ int32_t getParameterString(Wrapper* self, int32_t id, char* out, int32_t size) {
 }
 
 int32_t getUserInterface(Wrapper* self, void* record) {
-    return forward<int32_t>(self, 6, record);
+    return forward<int32_t>(self, harness::kOnGetUserInterface, record);
 }
 
 void* const kTable[7] = {
@@ -105,10 +104,10 @@ void* const kTable[7] = {
 
 extern "C" PLANTED_EXPORT int32_t DllGetClassObject(const void* classId, const void* interfaceId,
                                                     void** object) {
-    static const GetClassObjectFunction real = [] {
+    static const harness::Factory real = [] {
         const char* target = std::getenv("ORVALINK_PLANTED_TARGET");
         std::string error;
-        return target != nullptr ? loadPlugin(target, error) : nullptr;
+        return target != nullptr ? harness::loadPlugin(target, error) : nullptr;
     }();
     void* made = nullptr;
     const int32_t result = real != nullptr ? real(classId, interfaceId, &made) : -1;

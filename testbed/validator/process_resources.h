@@ -18,12 +18,6 @@ struct Resources {
 
 Resources measureResources();
 
-// The calling thread's number from the system. Plug-in threads call into the
-// validator too, and under MinGW neither thread_local nor std::thread::id is
-// safe on a thread another module's thread library started: both set up
-// per-thread state that module's library then tears down at thread exit.
-uint64_t currentThreadNumber();
-
 // Makes the plug-in's settings lookup start in `folder` (created first).
 void useSettingsFolder(const std::string& folder);
 

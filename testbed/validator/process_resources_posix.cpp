@@ -1,7 +1,6 @@
 #include <dirent.h>
 #include <malloc.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -33,10 +32,6 @@ Resources measureResources() {
     now.handles = entriesIn("/proc/self/fd") - 1;  // less the one reading the folder
     now.memoryBytes = static_cast<int64_t>(mallinfo2().uordblks);
     return now;
-}
-
-uint64_t currentThreadNumber() {
-    return static_cast<uint64_t>(syscall(SYS_gettid));
 }
 
 void useSettingsFolder(const std::string& folder) {

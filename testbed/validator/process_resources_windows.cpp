@@ -53,10 +53,6 @@ Resources measureResources() {
     return now;
 }
 
-uint64_t currentThreadNumber() {
-    return GetCurrentThreadId();
-}
-
 void useSettingsFolder(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), nullptr);
     SetEnvironmentVariableA("APPDATA", folder.c_str());

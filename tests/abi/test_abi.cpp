@@ -17,7 +17,8 @@
 #include <string>
 #include <thread>
 
-#include "raw_plugin.h"
+#include "host_side.h"
+#include "plugin_library.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -29,95 +30,50 @@ namespace {
 
 std::string libraryPath, skinXmlPath, skinPngPath;
 
-using validator::Factory;
-using validator::InfoRecord;
-using validator::InterfaceRecord;
-using validator::kClassId;
-using validator::kInterfaceId;
-constexpr uint32_t kClassNotAvailable = validator::kResultClassNotAvailable;
-constexpr uint32_t kNotImplemented = validator::kResultNotImplemented;
-
-Factory loadFactory() {
-#ifdef _WIN32
-    HMODULE library = LoadLibraryA(libraryPath.c_str());
-    return library ? reinterpret_cast<Factory>(
-                         reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")))
-                   : nullptr;
-#else
-    void* library = dlopen(libraryPath.c_str(), RTLD_NOW);
-    return library ? reinterpret_cast<Factory>(dlsym(library, "DllGetClassObject")) : nullptr;
-#endif
-}
+using harness::Factory;
+using harness::InfoRecord;
+using harness::InterfaceRecord;
+using harness::kClassId;
+using harness::kInterfaceId;
+using harness::PluginObject;
+constexpr uint32_t kClassNotAvailable = harness::kResultClassNotAvailable;
+constexpr uint32_t kNotImplemented = harness::kResultNotImplemented;
 
 std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// The host's callback object: a table pointer followed by our own state.
-struct RawCallbacks {
-    void** table;
+// OnGetParameterString's result as the unsigned code it is.
+uint32_t parameterString(PluginObject& plugin, int32_t id, char* out, int32_t size) {
+    return static_cast<uint32_t>(plugin.getParameterString(id, out, size));
+}
+
+// A host that answers no query, counting them.
+class QuietHost : public harness::HostSide {
+public:
+    int32_t getInfo(const char*, double*) override {
+        ++queries;
+        return 1;
+    }
+    int32_t getStringInfo(const char*, char*, int32_t) override {
+        ++queries;
+        return 1;
+    }
     std::atomic<int> queries{0};
-    void* variables[4] = {};
-    int kinds[4] = {};
-};
-
-int32_t sendCommand(RawCallbacks*, const char*) {
-    return 1;
-}
-int32_t getInfo(RawCallbacks* self, const char*, double*) {
-    ++self->queries;
-    return 1;
-}
-int32_t getStringInfo(RawCallbacks* self, const char*, char*, int32_t) {
-    ++self->queries;
-    return 1;
-}
-int32_t declareParameter(RawCallbacks* self, void* variable, int32_t kind, int32_t id, const char*,
-                         const char*, float) {
-    if (id >= 1 && id <= 3) {
-        self->variables[id] = variable;
-        self->kinds[id] = kind;
-    }
-    return 0;
-}
-void* callbackTable[4] = {reinterpret_cast<void*>(&sendCommand), reinterpret_cast<void*>(&getInfo),
-                          reinterpret_cast<void*>(&getStringInfo),
-                          reinterpret_cast<void*>(&declareParameter)};
-
-// The plug-in object seen as raw memory: slot N of its table, fields after it.
-struct RawPlugin {
-    void* object;
-
-    template <typename Result, typename... Args>
-    Result call(int slot, Args... args) {
-        void** table = *static_cast<void***>(object);
-        return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(object, args...);
-    }
-    void setHostFields(RawCallbacks* callbacks) {
-        void** fields = static_cast<void**>(object) + 1;
-        fields[0] = nullptr;
-        fields[1] = callbacks;
-    }
-    int32_t onLoad() { return call<int32_t>(0); }
-    uint32_t release() { return call<uint32_t>(2); }
-    int32_t dispose() { return call<int32_t>(3); }
-    int32_t onParameter(int32_t id) { return call<int32_t>(4, id); }
-    uint32_t parameterString(int32_t id, char* out, int32_t size) {
-        return static_cast<uint32_t>(call<int32_t>(5, id, out, size));
-    }
 };
 
 class Abi : public ::testing::Test {
 protected:
-    Factory factory = loadFactory();
-    RawCallbacks callbacks{callbackTable};
+    std::string error;
+    Factory factory = harness::loadPlugin(libraryPath, error);
+    QuietHost callbacks;
 
-    RawPlugin create() {
+    PluginObject create() {
         void* object = nullptr;
         EXPECT_EQ(factory(kClassId, kInterfaceId, &object), 0);
-        RawPlugin plugin{object};
-        plugin.setHostFields(&callbacks);
+        PluginObject plugin(object);
+        plugin.setHostFields(callbacks.callbackObject());
         return plugin;
     }
     void SetUp() override { ASSERT_NE(factory, nullptr) << libraryPath; }
@@ -140,7 +96,7 @@ TEST_F(Abi, WrongClassOrInterfaceIsRefusedAndTheSlotLeftAlone) {
 }
 
 TEST_F(Abi, InformationRecordHasItsSixFields) {
-    RawPlugin plugin = create();
+    PluginObject plugin = create();
     InfoRecord info;
     std::memset(&info, 0xAB, sizeof info);
     EXPECT_EQ(plugin.call<int32_t>(1, &info), 0);
@@ -184,7 +140,7 @@ TEST(VersionResource, CarriesTheBuildsVersionAndNames) {
 #endif
 
 TEST_F(Abi, InterfaceRecordCarriesTheSkinXmlAndTheWholePng) {
-    RawPlugin plugin = create();
+    PluginObject plugin = create();
     InterfaceRecord record = {};
     EXPECT_EQ(plugin.call<int32_t>(6, &record), 0);
     EXPECT_EQ(record.kind, 1);
@@ -207,45 +163,45 @@ TEST_F(Abi, InterfaceRecordCarriesTheSkinXmlAndTheWholePng) {
 }
 
 TEST_F(Abi, ParameterStringsForEveryIdAndBufferSize) {
-    RawPlugin plugin = create();
+    PluginObject plugin = create();
     plugin.onLoad();
-    ASSERT_EQ(callbacks.kinds[1], 3);
-    ASSERT_EQ(callbacks.kinds[2], 0);
-    ASSERT_EQ(callbacks.kinds[3], 2);
+    ASSERT_EQ(callbacks.kind(1), 3);
+    ASSERT_EQ(callbacks.kind(2), 0);
+    ASSERT_EQ(callbacks.kind(3), 2);
     const std::string status = "Paste your Orvalink key to start";
     char out[600];
     for (const int id : {0, 4}) {
         std::memset(out, 'x', sizeof out);
-        EXPECT_EQ(plugin.parameterString(id, out, sizeof out), kNotImplemented);
+        EXPECT_EQ(parameterString(plugin, id, out, sizeof out), kNotImplemented);
         EXPECT_EQ(out[0], 'x');
     }
     for (const int id : {1, 2}) {
         std::memset(out, 'x', sizeof out);
-        EXPECT_EQ(plugin.parameterString(id, out, 0), kNotImplemented);
-        EXPECT_EQ(plugin.parameterString(id, out, -5), kNotImplemented);
+        EXPECT_EQ(parameterString(plugin, id, out, 0), kNotImplemented);
+        EXPECT_EQ(parameterString(plugin, id, out, -5), kNotImplemented);
         EXPECT_EQ(out[0], 'x');
-        EXPECT_EQ(plugin.parameterString(id, out, 1), 0u);
+        EXPECT_EQ(parameterString(plugin, id, out, 1), 0u);
         EXPECT_EQ(out[0], '\0');
         EXPECT_EQ(out[1], 'x');
-        EXPECT_EQ(plugin.parameterString(id, out, 10), 0u);
+        EXPECT_EQ(parameterString(plugin, id, out, 10), 0u);
         EXPECT_EQ(std::string(out, 10), status.substr(0, 9) + '\0');
         EXPECT_EQ(out[10], 'x');
-        EXPECT_EQ(plugin.parameterString(id, out, sizeof out), 0u);
+        EXPECT_EQ(parameterString(plugin, id, out, sizeof out), 0u);
         EXPECT_EQ(std::string(out), status);
         EXPECT_EQ(std::string(out + status.size(), sizeof out - status.size()),
                   std::string(sizeof out - status.size(), '\0'));
     }
-    EXPECT_EQ(plugin.parameterString(3, out, sizeof out), 0u);
+    EXPECT_EQ(parameterString(plugin, 3, out, sizeof out), 0u);
     EXPECT_STREQ(out, "On");
 
-    *static_cast<int32_t*>(callbacks.variables[3]) = -7;
-    plugin.parameterString(3, out, sizeof out);
+    callbacks.writeInt(3, -7);
+    parameterString(plugin, 3, out, sizeof out);
     EXPECT_STREQ(out, "On");
-    *static_cast<int32_t*>(callbacks.variables[3]) = 0;
+    callbacks.writeInt(3, 0);
     EXPECT_EQ(plugin.onParameter(3), 0);
-    plugin.parameterString(3, out, sizeof out);
+    parameterString(plugin, 3, out, sizeof out);
     EXPECT_STREQ(out, "Off");
-    plugin.parameterString(1, out, sizeof out);
+    parameterString(plugin, 1, out, sizeof out);
     EXPECT_STREQ(out, "Paused");
     EXPECT_EQ(plugin.onParameter(99), 0);
     plugin.release();
@@ -253,7 +209,7 @@ TEST_F(Abi, ParameterStringsForEveryIdAndBufferSize) {
 
 TEST_F(Abi, ReleaseDuringTheInitialWaitIsPromptAndQuiet) {
     for (const bool dispose : {false, true}) {
-        RawPlugin plugin = create();
+        PluginObject plugin = create();
         EXPECT_EQ(plugin.onLoad(), 0);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(dispose ? static_cast<uint32_t>(plugin.dispose()) : plugin.release(), 0u);
@@ -283,13 +239,13 @@ TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
     std::ofstream(folder / "Orvalink" / "now-playing.json") << "{\"key\":\"" << key << "\"}";
     setSettingsFolder(folder.string());
 
-    RawPlugin plugin = create();
+    PluginObject plugin = create();
     plugin.onLoad();
     plugin.onLoad();  // a second load starts no second worker
-    std::atomic_ref<int32_t>(*static_cast<int32_t*>(callbacks.variables[3])).store(0);
+    callbacks.writeInt(3, 0);
     plugin.onParameter(3);  // sending off: no request at all
     // The host cleared the key by writing a NUL over an older, longer text.
-    char* keyText = static_cast<char*>(callbacks.variables[1]);
+    char* keyText = static_cast<char*>(callbacks.variable(1));
     for (size_t i = 0; i < 64; ++i) {  // the host writes while the worker may read
         std::atomic_ref<char>(keyText[i]).store(i == 0 ? '\0' : 'Z');
     }
@@ -304,7 +260,7 @@ TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
         stored += std::atomic_ref<char>(keyText[i]).load();
     }
     char out[128];
-    plugin.parameterString(1, out, sizeof out);
+    parameterString(plugin, 1, out, sizeof out);
     plugin.release();
     setSettingsFolder("");
     std::filesystem::remove_all(folder);
@@ -315,21 +271,21 @@ TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
 }
 
 TEST_F(Abi, ObjectsAreIndependentAndReleasableUnloaded) {
-    RawPlugin first = create();
-    RawPlugin second = create();
-    EXPECT_NE(first.object, second.object);
+    PluginObject first = create();
+    PluginObject second = create();
+    EXPECT_NE(first.address(), second.address());
     first.onLoad();
     second.onLoad();
-    *static_cast<int32_t*>(callbacks.variables[3]) = 0;  // the second object's switch
+    callbacks.writeInt(3, 0);  // the second object's switch
     second.onParameter(3);
     char out[64];
-    first.parameterString(1, out, sizeof out);
+    parameterString(first, 1, out, sizeof out);
     EXPECT_STREQ(out, "Paste your Orvalink key to start");
-    second.parameterString(1, out, sizeof out);
+    parameterString(second, 1, out, sizeof out);
     EXPECT_STREQ(out, "Paused");
     EXPECT_EQ(first.release(), 0u);
     EXPECT_EQ(second.release(), 0u);
-    RawPlugin neverLoaded = create();
+    PluginObject neverLoaded = create();
     EXPECT_EQ(neverLoaded.release(), 0u);
 }
 

@@ -2,19 +2,23 @@
 // playing a scripted set, publishing to the stand-in service on the loopback
 // port that build points at. The host command comes from ORVALINK_E2E_HOST
 // (the native host with the shared object, or the Windows host under Wine
-// with the DLL), and that build's port from ORVALINK_E2E_PORT; its status lines, the service's record of every request and
-// the DJ page are checked. Real time: each scenario lasts as long as its set.
+// with the DLL), and that build's port from ORVALINK_E2E_PORT; its status lines, the service's
+// record of every request and the DJ page are checked. Real time: each scenario lasts as long as
+// its set.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "stand_in_service.h"
 
@@ -60,7 +64,8 @@ std::string env(const char* name) {
 }
 
 // The port the plug-in build under test points at (ORVALINK_E2E_PORT).
-const int kLoopbackPort = env("ORVALINK_E2E_PORT").empty() ? 47811 : std::stoi(env("ORVALINK_E2E_PORT"));
+const int kLoopbackPort =
+    env("ORVALINK_E2E_PORT").empty() ? 47811 : std::stoi(env("ORVALINK_E2E_PORT"));
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -127,6 +132,15 @@ void expectHeaders(const json& request, const std::string& key) {
     EXPECT_EQ(request["headers"]["User-Agent"], "Orvalink-vdj-plugin/1.0");
 }
 
+// Seconds from when a play went on air (its playedAt) to when its document
+// reached the service: a play counts 20 s after it was first seen on air, and
+// goes out in the pass that counts it.
+double secondsOnAirBeforeSent(const json& play, const json& request) {
+    std::tm time = {};
+    strptime(play["playedAt"].get<std::string>().c_str(), "%Y-%m-%dT%H:%M:%SZ", &time);
+    return request["arrivedAtMs"].get<double>() / 1000 - static_cast<double>(timegm(&time));
+}
+
 std::string playDocument(const std::string& title, const std::string& artist,
                          const std::string& playedAt) {
     return R"({"tracks":[{"title":")" + title + R"(","artist":")" + artist + R"(","playedAt":")" +
@@ -168,6 +182,11 @@ TEST_F(EndToEnd, TypedKeyPublishesAndTheSwitchPausesAndResumes) {
     }
     EXPECT_EQ(plays[0]["title"], "Midnight City");
     EXPECT_EQ(plays[1]["title"], "Strobe");
+    for (size_t i = 0; i < 2; ++i) {
+        const double onAir = secondsOnAirBeforeSent(plays[i], sent[i + 1]);
+        EXPECT_GE(onAir, 20) << "playedAt is when the track was first seen on air";
+        EXPECT_LT(onAir, 27) << "playedAt is when the track was first seen on air";
+    }
     const std::string page = djPage("DJ Ann");
     EXPECT_LT(page.find("Strobe"), page.find("Midnight City"));  // newest first
 }
@@ -216,45 +235,65 @@ TEST_F(EndToEnd, KeyFromTheSettingsFileWhenTheKeyParameterIsEmpty) {
     std::ofstream(appData / "Orvalink" / "now-playing.json")
         << "{\n  \"theme\": \"dark\",\n  \"key\": \"" << kKeyAnn << "\"\n}\n";
     const HostRun run = runSet("6 end\n", environment);
-    fs::remove_all(appData / "Orvalink");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(run.saw("Connected as DJ Ann")) << run.output;
     const json sent = requests();
     ASSERT_EQ(sent.size(), 1u);
     expectHeaders(sent[0], kKeyAnn);
+
+    // The file is read once in an object's life: a key saved there after the
+    // first pass found none stays unread. The first pass comes 3 s after the
+    // load; the key is saved 6 s later, and four passes follow.
+    std::ofstream(appData / "Orvalink" / "now-playing.json") << "{\"theme\": \"dark\"}\n";
+    std::thread saver([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(9));
+        std::ofstream(appData / "Orvalink" / "now-playing.json")
+            << "{\"key\": \"" << kKeyBob << "\"}\n";
+    });
+    const HostRun later = runSet("18 end\n", environment);
+    saver.join();
+    fs::remove_all(appData / "Orvalink");
+    EXPECT_FALSE(later.saw("Checking your key\xE2\x80\xA6")) << later.output;
+    EXPECT_EQ(requests().size(), 1u) << "the saved key was read after the first pass";
 }
 
 TEST_F(EndToEnd, ServiceDownThenBackResendsAndTooManyRequestsDrops) {
     fault({{"count", 1}});                   // the verification goes through
-    fault({{"count", 1}, {"close", true}});  // the first send finds the service down
-    fault({{"count", 1}, {"status", 503}});  // and the retry 15 s later too
+    fault({{"count", 1}, {"status", 429}});  // the first send is turned away: dropped
+    fault({{"count", 1}, {"close", true}});  // after the back-off the service is down
+    fault({{"count", 1}, {"status", 503}});  // and the retry 15 s later finds it failing
     fault({{"count", 1}});                   // then it is back
-    fault({{"count", 1}, {"status", 429}});  // the next send is turned away
     const HostRun run = runSet(
         "0 load 1 Levels|Avicii\n"
         "0 play 1\n"
         "0.5 key " +
         kKeyAnn +
         "\n"
-        "58 load 2 Pjanoo|Eric Prydz\n"
-        "58 play 2\n"
-        "58 stop 1\n"
-        "84 end\n");
+        "25 load 2 Pjanoo|Eric Prydz\n"
+        "25 play 2\n"
+        "25 stop 1\n"
+        "118 end\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const double down = run.firstAt("Can't reach Orvalink. Will resend");
-    const double back = run.firstAt("Connected as DJ Ann \xC2\xB7 sent Levels");
-    EXPECT_GT(down, 0) << run.output;
+    const double back = run.firstAt("Connected as DJ Ann \xC2\xB7 sent Pjanoo");
+    EXPECT_GT(down, 80) << "nothing is sent during the 60-s back-off after the 429";
     EXPECT_GE(back - down, 29) << "two back-offs of 15 s";
-    EXPECT_FALSE(run.saw("Connected as DJ Ann \xC2\xB7 sent Pjanoo")) << run.output;
+    EXPECT_FALSE(run.saw("Connected as DJ Ann \xC2\xB7 sent Levels")) << run.output;
 
+    // The play turned away by the 429 is dropped: a queue wrongly kept would
+    // have gone out with Pjanoo after the back-off.
     const json sent = requests();
     ASSERT_EQ(sent.size(), 5u) << sent.dump(1);
+    EXPECT_NE(sent[1]["body"].get<std::string>().find("Levels"), std::string::npos);
     const json plays = history("DJ Ann");
     ASSERT_EQ(plays.size(), 1u) << "the play dropped on 429 never arrives";
-    for (size_t i = 1; i <= 3; ++i) {
-        EXPECT_EQ(sent[i]["body"], playDocument("Levels", "Avicii", plays[0]["playedAt"]));
+    EXPECT_EQ(plays[0]["title"], "Pjanoo");
+    for (size_t i = 2; i <= 4; ++i) {
+        const json tracks = json::parse(sent[i]["body"].get<std::string>())["tracks"];
+        ASSERT_EQ(tracks.size(), 1u) << sent[i]["body"];
+        EXPECT_EQ(tracks[0]["title"], "Pjanoo");
+        EXPECT_EQ(tracks[0]["playedAt"], plays[0]["playedAt"]);
     }
-    EXPECT_NE(sent[4]["body"].get<std::string>().find("Pjanoo"), std::string::npos);
     EXPECT_EQ(json::parse(control.Get("/_test/accounts")->body)["DJ Ann"]["history"][0]["count"],
               1);
 }

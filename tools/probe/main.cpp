@@ -19,9 +19,8 @@
 #include <vector>
 
 #include "dj_set.h"
-#include "host_platform.h"
-#include "plugin/host_interface.h"
-#include "plugin_ids.h"
+#include "host_clipboard.h"
+#include "plugin_library.h"
 #include "process_cpu.h"
 #include "stand_in_callbacks.h"
 
@@ -34,30 +33,30 @@ using namespace std::chrono_literals;
 struct LoadedPlugin {
     DeckState decks;
     StandInCallbacks callbacks{decks, [](const std::string&) {}};
-    IVdjPlugin8* plugin = nullptr;
+    harness::PluginObject plugin;
 
-    bool create(GetClassObjectFunction factory) {
+    bool create(harness::Factory factory) {
         void* object = nullptr;
-        if (factory(kPluginClassIdBytes, kPluginInterfaceIdBytes, &object) != 0) {
+        if (factory(harness::kClassId, harness::kInterfaceId, &object) != 0) {
             return false;
         }
-        plugin = static_cast<IVdjPlugin8*>(object);
-        plugin->hostInstance = nullptr;
-        plugin->callbacks = &callbacks;
+        // Unmarked calls: what is timed is the plug-in's own cost.
+        plugin = harness::PluginObject(object, false);
+        plugin.setHostFields(callbacks.callbackObject());
         return true;
     }
     void load(const std::string& key) {
-        plugin->OnLoad();
+        plugin.onLoad();
         callbacks.writeKeyText(key);
-        plugin->OnParameter(1);
+        plugin.onParameter(1);
     }
     void setSwitch(int32_t value) {
         callbacks.writeInt(3, value);
-        plugin->OnParameter(3);
+        plugin.onParameter(3);
     }
     double release() {
         const auto start = Clock::now();
-        plugin->Release();
+        plugin.release();
         return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     }
 };
@@ -90,7 +89,7 @@ std::vector<double> timeCalls(Call call, std::chrono::milliseconds duration) {
     return ns;
 }
 
-int latency(GetClassObjectFunction factory, const std::string& key) {
+int latency(harness::Factory factory, const std::string& key) {
     LoadedPlugin loaded;
     if (!loaded.create(factory))
         return 1;
@@ -100,18 +99,17 @@ int latency(GetClassObjectFunction factory, const std::string& key) {
     char out[512];
     std::vector<double> ns = timeCalls(
         [&] {
-            loaded.plugin->OnGetParameterString(1, out, sizeof out);
-            loaded.plugin->OnGetParameterString(3, out, sizeof out);
-            loaded.plugin->OnParameter(3);
+            loaded.plugin.getParameterString(1, out, sizeof out);
+            loaded.plugin.getParameterString(3, out, sizeof out);
+            loaded.plugin.onParameter(3);
         },
         5000ms);
     std::vector<double> single =
-        timeCalls([&] { loaded.plugin->OnGetParameterString(1, out, sizeof out); }, 1000ms);
+        timeCalls([&] { loaded.plugin.getParameterString(1, out, sizeof out); }, 1000ms);
 
     // The floor: a bare lock and a copy of the same text into 512 bytes.
     std::mutex mutex;
-    const std::string status(loaded.plugin->OnGetParameterString(1, out, sizeof out) == 0 ? out
-                                                                                          : "");
+    const std::string status(loaded.plugin.getParameterString(1, out, sizeof out) == 0 ? out : "");
     std::vector<double> floor = timeCalls(
         [&] {
             std::lock_guard lock(mutex);
@@ -128,7 +126,7 @@ int latency(GetClassObjectFunction factory, const std::string& key) {
     return 0;
 }
 
-int idle(GetClassObjectFunction factory, const std::string& key, int seconds) {
+int idle(harness::Factory factory, const std::string& key, int seconds) {
     LoadedPlugin loaded;
     if (!loaded.create(factory))
         return 1;
@@ -148,7 +146,7 @@ int idle(GetClassObjectFunction factory, const std::string& key, int seconds) {
     LoadedPlugin off;
     if (!off.create(factory))
         return 1;
-    off.plugin->OnLoad();
+    off.plugin.onLoad();
     off.setSwitch(0);
     const double offCpuStart = processCpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
@@ -161,7 +159,7 @@ int idle(GetClassObjectFunction factory, const std::string& key, int seconds) {
 
 // Loads a plug-in object with the key, optionally with sending off, waits,
 // and reports how long Release then takes.
-bool timeRelease(GetClassObjectFunction factory, const std::string& key, bool sendingOff,
+bool timeRelease(harness::Factory factory, const std::string& key, bool sendingOff,
                  std::chrono::seconds wait, const char* when) {
     LoadedPlugin loaded;
     if (!loaded.create(factory)) {
@@ -176,7 +174,7 @@ bool timeRelease(GetClassObjectFunction factory, const std::string& key, bool se
     return true;
 }
 
-int release(GetClassObjectFunction factory, const std::string& key) {
+int release(harness::Factory factory, const std::string& key) {
     const bool measured =
         timeRelease(factory, key, false, 1s, "during the initial wait") &&
         timeRelease(factory, key, true, 4s, "during a pass wait") &&
@@ -195,7 +193,7 @@ int main(int argc, char** argv) {
     }
     const std::string mode = argv[1];
     std::string error;
-    const GetClassObjectFunction factory = loadPlugin(argv[2], error);
+    const harness::Factory factory = harness::loadPlugin(argv[2], error);
     if (factory == nullptr) {
         std::fprintf(stderr, "cannot load %s: %s\n", argv[2], error.c_str());
         return 1;

@@ -1,13 +1,12 @@
 // Natively the plug-in reads the clipboard through a desktop tool; the host
 // puts a wl-paste of its own first on PATH, which prints what it was given.
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include "host_platform.h"
+#include "host_clipboard.h"
 
 namespace {
 
@@ -16,25 +15,6 @@ std::string clipboardFolder() {
 }
 
 }  // namespace
-
-PluginLibrary openPlugin(const std::string& path, std::string& error) {
-    PluginLibrary library;
-    library.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library.handle == nullptr) {
-        error = dlerror();
-        return library;
-    }
-    library.factory =
-        reinterpret_cast<GetClassObjectFunction>(dlsym(library.handle, "DllGetClassObject"));
-    if (library.factory == nullptr) {
-        error = "no DllGetClassObject export";
-    }
-    return library;
-}
-
-void closePlugin(const PluginLibrary& library) {
-    dlclose(library.handle);
-}
 
 void prepareClipboard() {
     const std::string folder = clipboardFolder();

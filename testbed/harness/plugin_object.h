@@ -1,17 +1,18 @@
-// The plug-in's binary contract as the validator sees it, written down anew
-// here rather than taken from the plug-in's own headers, so that a fault in
-// those headers shows: the factory's signature and identifiers, the object's
-// seven slots called by position, the two host fields after the table
-// pointer, and the two records the plug-in fills.
+// The plug-in's binary contract as every host of ours sees it (the stand-in
+// host, the probe, the ABI tests, the validator and its planted plug-ins),
+// written down anew here rather than taken from the plug-in's own headers,
+// so that a fault in those headers shows: the factory's signature and
+// identifiers, the object's seven slots called by position, the two host
+// fields after the table pointer, and the two records the plug-in fills.
 //
-// Threads: a PluginObject may be called from any validator thread; each call
-// marks its thread as being inside that slot for the call's duration, which
-// is how the fake host tells a callback made from inside a host call.
+// Threads: a PluginObject may be called from any thread; each call marks its
+// thread as being inside that slot for the call's duration, which is how a
+// host tells a callback made from inside a host call.
 #pragma once
 
 #include <cstdint>
 
-namespace validator {
+namespace harness {
 
 constexpr uint32_t kResultClassNotAvailable = 0x80040111u;
 constexpr uint32_t kResultNotImplemented = 0x80004001u;
@@ -52,6 +53,18 @@ struct InterfaceRecord {
     int32_t imageSize;
 };
 
+// Marks the calling thread as inside `slot` while it lives (no slot: -1).
+class SlotScope {
+public:
+    explicit SlotScope(int slot);
+    ~SlotScope();
+    SlotScope(const SlotScope&) = delete;
+    SlotScope& operator=(const SlotScope&) = delete;
+
+private:
+    void* entry_ = nullptr;  // this call's entry in the table of calls in progress
+};
+
 // The slot the calling thread is inside, or -1 when it is in no host call.
 // (Any thread may ask, the plug-in's own included.)
 int currentSlot();
@@ -59,7 +72,9 @@ int currentSlot();
 // One plug-in object, reached through raw memory alone.
 class PluginObject {
 public:
-    explicit PluginObject(void* object = nullptr) : object_(object) {}
+    // `markCalls` false leaves the calls unmarked, for hosts that time them.
+    explicit PluginObject(void* object = nullptr, bool markCalls = true)
+        : object_(object), markCalls_(markCalls) {}
     void* address() const { return object_; }
 
     // Fills the two host fields: the first (never read) and the callbacks.
@@ -73,11 +88,21 @@ public:
     int32_t getParameterString(int32_t id, char* out, int32_t size);
     int32_t getUserInterface(InterfaceRecord* record);
 
-private:
+    // Any slot, by number, with whatever arguments: for hosts that probe
+    // the table itself, and wrappers that forward to it.
     template <typename Result, typename... Args>
     Result call(int slot, Args... args);
 
+private:
     void* object_;
+    bool markCalls_;
 };
 
-}  // namespace validator
+template <typename Result, typename... Args>
+Result PluginObject::call(int slot, Args... args) {
+    SlotScope scope(markCalls_ ? slot : -1);
+    void** table = *static_cast<void***>(object_);
+    return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(object_, args...);
+}
+
+}  // namespace harness

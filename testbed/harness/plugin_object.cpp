@@ -1,10 +1,10 @@
-#include "raw_plugin.h"
+#include "plugin_object.h"
 
 #include <atomic>
 
-#include "process_resources.h"
+#include "thread_number.h"
 
-namespace validator {
+namespace harness {
 
 namespace {
 
@@ -22,30 +22,6 @@ InsideEntry* insideTable() {
     return entries;
 }
 
-// Marks the thread as inside `slot` until the call returns.
-class SlotScope {
-public:
-    explicit SlotScope(int slot) {
-        const uint64_t self = currentThreadNumber();
-        for (int i = 0; i < kEntries && entry_ == nullptr; ++i) {
-            uint64_t free = 0;
-            if (insideTable()[i].thread.compare_exchange_strong(free, self)) {
-                entry_ = &insideTable()[i];
-                entry_->slot = slot;
-            }
-        }
-    }
-    ~SlotScope() {
-        if (entry_ != nullptr) {
-            entry_->slot = -1;
-            entry_->thread = 0;
-        }
-    }
-
-private:
-    InsideEntry* entry_ = nullptr;
-};
-
 }  // namespace
 
 int currentSlot() {
@@ -58,11 +34,25 @@ int currentSlot() {
     return -1;
 }
 
-template <typename Result, typename... Args>
-Result PluginObject::call(int slot, Args... args) {
-    SlotScope scope(slot);
-    void** table = *static_cast<void***>(object_);
-    return reinterpret_cast<Result (*)(void*, Args...)>(table[slot])(object_, args...);
+SlotScope::SlotScope(int slot) {
+    if (slot < 0) {
+        return;
+    }
+    const uint64_t self = currentThreadNumber();
+    for (int i = 0; i < kEntries && entry_ == nullptr; ++i) {
+        uint64_t free = 0;
+        if (insideTable()[i].thread.compare_exchange_strong(free, self)) {
+            entry_ = &insideTable()[i];
+            static_cast<InsideEntry*>(entry_)->slot = slot;
+        }
+    }
+}
+
+SlotScope::~SlotScope() {
+    if (entry_ != nullptr) {
+        static_cast<InsideEntry*>(entry_)->slot = -1;
+        static_cast<InsideEntry*>(entry_)->thread = 0;
+    }
 }
 
 void PluginObject::setHostFields(void* callbacks) {
@@ -93,4 +83,4 @@ int32_t PluginObject::getUserInterface(InterfaceRecord* record) {
     return call<int32_t>(kOnGetUserInterface, record);
 }
 
-}  // namespace validator
+}  // namespace harness

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include <cstring>
+#include "plugin_library.h"
 
-#include "host_platform.h"
+namespace harness {
 
 PluginLibrary openPlugin(const std::string& path, std::string& error) {
     const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
@@ -15,7 +15,7 @@ PluginLibrary openPlugin(const std::string& path, std::string& error) {
         return library;
     }
     library.handle = module;
-    library.factory = reinterpret_cast<GetClassObjectFunction>(
+    library.factory = reinterpret_cast<Factory>(
         reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     if (library.factory == nullptr) {
         error = "no DllGetClassObject export";
@@ -27,20 +27,4 @@ void closePlugin(const PluginLibrary& library) {
     FreeLibrary(static_cast<HMODULE>(library.handle));
 }
 
-void prepareClipboard() {}
-
-void putTextOnClipboard(const std::string& text) {
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (units <= 0 || !OpenClipboard(nullptr)) {
-        return;
-    }
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(units) * sizeof(wchar_t));
-    if (memory != nullptr) {
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, static_cast<wchar_t*>(GlobalLock(memory)),
-                            units);
-        GlobalUnlock(memory);
-        SetClipboardData(CF_UNICODETEXT, memory);
-    }
-    CloseClipboard();
-}
+}  // namespace harness
