@@ -25,6 +25,9 @@ TEST(JsonStringField, FindsAndUnescapesTheFirstQuotedName) {
         {R"({"name":"\u00e9"})", "name", "\xC3\xA9"},
         {R"({"name":"\u0041"})", "name", "A"},
         {R"({"name":"\u20ac"})", "name", "\xE2\x82\xAC"},
+        // The last code point of each length, and the first of the next.
+        {R"({"name":"\u007f\u0080"})", "name", "\x7F\xC2\x80"},
+        {R"({"name":"\u07ff\u0800"})", "name", "\xDF\xBF\xE0\xA0\x80"},
         {R"({"name":"\uD83C\uDFB5"})", "name", "\xF0\x9F\x8E\xB5"},
         {R"({"name":"\uD83C!"})", "name", "\xEF\xBF\xBD!"},
         {R"({"name":"\u12)", "name", "u12"},

@@ -42,6 +42,8 @@ TEST(Trim, RemovesOnlyAsciiWhiteSpaceAtTheEnds) {
 
 TEST(SameTrack, FoldsOnlyAsciiLetters) {
     EXPECT_TRUE(sameTrack({"Song", "Band", 1}, {"SONG", "band", 2}));
+    // Both ends of the alphabet fold.
+    EXPECT_TRUE(sameTrack({"AZ", "Az"}, {"az", "aZ"}));
     EXPECT_FALSE(sameTrack({"\xC3\x89t\xC3\xA9", ""}, {"\xC3\xA9t\xC3\xA9", ""}));
     EXPECT_FALSE(sameTrack({"Song", "Band"}, {"Song", ""}));
     EXPECT_TRUE(sameTrack({"", ""}, {"", ""}));

@@ -37,23 +37,9 @@ void hostCallsDuringPasses(Context& context) {
 
 void runThreadChecks(Context& context) {
     hostCallsDuringPasses(context);
-    HostFindings total;
-    int hosts = 0;
-    for (const HostFindings& found : context.allFindings()) {
-        ++hosts;
-        total.queries += found.queries;
-        total.queriesFromOtherThreads += found.queriesFromOtherThreads;
-        total.queriesInsideHostCalls += found.queriesInsideHostCalls;
-        total.declares += found.declares;
-        total.declaresOutsideOnLoad += found.declaresOutsideOnLoad;
-        total.sendCommands += found.sendCommands;
-        total.callbacksAfterRelease += found.callbacksAfterRelease;
-        total.unknownCommands += found.unknownCommands;
-        total.wrongTextSizes += found.wrongTextSizes;
-        if (total.firstUnknownCommand.empty()) {
-            total.firstUnknownCommand = found.firstUnknownCommand;
-        }
-    }
+    const std::vector<HostFindings> all = context.allFindings();
+    const HostFindings total = sumOf(all);
+    const int hosts = static_cast<int>(all.size());
     const std::string over = " over " + std::to_string(hosts) + " objects";
     const bool onWorker = total.queriesFromOtherThreads == 0 && total.queriesInsideHostCalls == 0;
     context.report("threads.queries_on_worker", onWorker && total.queries > 0,

@@ -97,25 +97,18 @@ Check hostContract(const std::string& group, int level, unsigned needs) {
 }
 
 std::string contractBroken(const std::vector<HostFindings>& findings) {
-    int otherThreads = 0, insideCalls = 0, outsideOnLoad = 0, sendCommands = 0, afterRelease = 0;
-    for (const HostFindings& found : findings) {
-        otherThreads += found.queriesFromOtherThreads;
-        insideCalls += found.queriesInsideHostCalls;
-        outsideOnLoad += found.declaresOutsideOnLoad;
-        sendCommands += found.sendCommands;
-        afterRelease += found.callbacksAfterRelease;
-    }
+    const HostFindings total = sumOf(findings);
     std::string broken;
     const auto note = [&](int count, const char* what) {
         if (count > 0) {
             broken += (broken.empty() ? "" : ", ") + std::to_string(count) + " " + what;
         }
     };
-    note(otherThreads, "queries from another thread than the object's worker");
-    note(insideCalls, "queries from inside a call into the plug-in");
-    note(outsideOnLoad, "declarations outside OnLoad");
-    note(sendCommands, "SendCommand calls");
-    note(afterRelease, "callbacks after Release had returned");
+    note(total.queriesFromOtherThreads, "queries from another thread than the object's worker");
+    note(total.queriesInsideHostCalls, "queries from inside a call into the plug-in");
+    note(total.declaresOutsideOnLoad, "declarations outside OnLoad");
+    note(total.sendCommands, "SendCommand calls");
+    note(total.callbacksAfterRelease, "callbacks after Release had returned");
     return broken;
 }
 

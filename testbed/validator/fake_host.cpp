@@ -91,6 +91,25 @@ bool knownCommand(const std::string& command, bool numeric) {
            automixQuery(command);
 }
 
+HostFindings sumOf(const std::vector<HostFindings>& findings) {
+    HostFindings total;
+    for (const HostFindings& found : findings) {
+        total.queries += found.queries;
+        total.queriesFromOtherThreads += found.queriesFromOtherThreads;
+        total.queriesInsideHostCalls += found.queriesInsideHostCalls;
+        total.declares += found.declares;
+        total.declaresOutsideOnLoad += found.declaresOutsideOnLoad;
+        total.sendCommands += found.sendCommands;
+        total.callbacksAfterRelease += found.callbacksAfterRelease;
+        total.unknownCommands += found.unknownCommands;
+        total.wrongTextSizes += found.wrongTextSizes;
+        if (total.firstUnknownCommand.empty()) {
+            total.firstUnknownCommand = found.firstUnknownCommand;
+        }
+    }
+    return total;
+}
+
 void FakeHost::setScript(HostScript script) {
     std::lock_guard lock(mutex_);
     script_ = std::move(script);

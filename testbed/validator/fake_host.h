@@ -45,6 +45,10 @@ struct HostFindings {
     std::vector<std::string> commands;  // kept only when recordCommands is set
 };
 
+// The findings of many hosts added up; `worker` and `commands` stay empty,
+// `firstUnknownCommand` is the first of them.
+HostFindings sumOf(const std::vector<HostFindings>& findings);
+
 class FakeHost : public harness::HostSide {
 public:
     void setScript(HostScript script);
