@@ -10,9 +10,9 @@
 # folders; a loopback build installed over it by the same kind of setup is
 # loaded by the stand-in host from the first of them and publishes a play;
 # a silent uninstall removes every copy, every uninstaller and the entry, and
-# leaves the settings file byte-identical. In "documents" also: every value
-# of the uninstall entry, and a setup run while the plug-in is loaded fails
-# and leaves the installed file whole.
+# leaves the settings file byte-identical. In "documents" also every value of
+# the uninstall entry; in "documents" and "both", a setup run while a copy is
+# loaded fails and leaves every installed file whole.
 # Usage: check_installer.sh SETUP LOOPBACK_SETUP RELEASE_DLL HOST SERVICE PORT WORK VERSION
 set -uo pipefail
 setup=$1 loopback_setup=$2 release_dll=$3 host=$4 service=$5 port=$6 work=$7 version=$8
@@ -104,17 +104,23 @@ scenario() (
     curl -s "http://127.0.0.1:$port/_test/accounts" | grep -q "\"title\":\"Installed $name\"" ||
         fail "no play published: $(tail -n 5 "$dir/host.log")"
 
-    if [ "$name" = documents ]; then
+    if [ "$name" = documents ] || [ "$name" = both ]; then
+        # In "both", the copy in use is the second: every copy is checked
+        # before any is written, so the first stays as it was too.
         echo "$name: setup while the plug-in is loaded"
-        loaded_digest=$(digest "$first")
+        held=$(plugin "${expected[-1]}")
+        before_digests=$(for home in "${expected[@]}"; do digest "$(plugin "$home")"; done)
         printf '0 load 1 Held|Open\n60 end\n' >"$dir/hold.set"
-        "$wine" "$host" --plugin "$(windows_path "$first")" --set "Z:${dir//\//\\}\\hold.set" \
+        "$wine" "$host" --plugin "$(windows_path "$held")" --set "Z:${dir//\//\\}\\hold.set" \
             >"$dir/hold.log" 2>&1 &
         holder=$!
         for _ in $(seq 100); do grep -q 'declared parameter 3' "$dir/hold.log" && break; sleep 0.1; done
         if "$wine" "$setup" /S; then fail "the setup succeeded over a loaded plug-in"; fi
-        [ "$(digest "$first")" = "$loaded_digest" ] || fail "the loaded plug-in's file changed"
-        [ ! -e "$first.new" ] || fail "a partial copy was left beside the plug-in"
+        after_digests=$(for home in "${expected[@]}"; do digest "$(plugin "$home")"; done)
+        [ "$after_digests" = "$before_digests" ] || fail "an installed plug-in's file changed"
+        for home in "${expected[@]}"; do
+            [ ! -e "$(plugin "$home").new" ] || fail "a partial copy was left beside a plug-in"
+        done
         kill "$holder"
         /usr/lib/wine/wineserver -w
     fi
