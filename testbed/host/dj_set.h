@@ -14,8 +14,8 @@
 
 struct SetEvent {
     double at = 0;                   // seconds after the plug-in was loaded
-    std::string action;              // key, clearkey, paste, load, unload, play, stop, automix,
-                                     // sandbox, switch, end
+    std::string action;              // key, clearkey, paste, savekey, load, unload, play, stop,
+                                     // automix, sandbox, switch, end
     std::vector<std::string> words;  // the rest of the line, split on white space
     std::string rest;                // the rest of the line as written
 };

@@ -3,11 +3,14 @@
 //   orvalink-stand-in-host --plugin LIBRARY --set SET_FILE
 // It answers the plug-in's script queries from the set's deck state, writes
 // parameter variables through the addresses the plug-in declared and then
-// calls OnParameter, and reads the status line every 100 ms.
+// calls OnParameter, and reads the status line every 100 ms; "savekey KEY"
+// saves a key in the settings file, as a DJ would by hand.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "dj_set.h"
@@ -25,6 +28,22 @@ void say(const std::string& what) {
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     std::printf("[%7.1fs] %s\n", seconds, what.c_str());
     std::fflush(stdout);
+}
+
+// What a DJ does by hand: saves a key in the settings file the plug-in reads,
+// in the Orvalink folder of the application-data folder (the configuration
+// folder off Windows). The folder must exist.
+void saveKey(const std::string& key) {
+    const char* appData = std::getenv("APPDATA");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string path =
+        appData != nullptr
+            ? std::string(appData) + "\\Orvalink\\now-playing.json"
+            : (config != nullptr ? std::string(config)
+                                 : std::string(home != nullptr ? home : "") + "/.config") +
+                  "/Orvalink/now-playing.json";
+    std::ofstream(path) << "{\"key\": \"" << key << "\"}\n";
 }
 
 }  // namespace
@@ -106,6 +125,8 @@ int main(int argc, char** argv) {
             plugin.onParameter(2);
             callbacks.writeInt(2, 0);
             plugin.onParameter(2);
+        } else if (event.action == "savekey") {
+            saveKey(event.rest);
         } else if (event.action == "switch") {
             callbacks.writeInt(3, event.rest == "on" ? 1 : 0);
             plugin.onParameter(3);
