@@ -11,7 +11,7 @@
 ; then only that folder is used. Needs no administrator rights. Never
 ; touches the settings in %APPDATA%\Orvalink.
 ;
-; makensis -DVERSION=<version> -DDLL=path\to\dll -DOUTFILE=setup.exe now-playing.nsi
+; makensis -DVERSION=<version> -DDLL=path\to\dll -DWELCOME=welcome.bmp -DOUTFILE=setup.exe now-playing.nsi
 ; Both the setup program and its uninstaller take /S for a silent run.
 
 ; The plug-in is for 64-bit Windows only, and so is its setup program.
@@ -60,10 +60,12 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "Orvalink"
 
 !define MUI_ABORTWARNING
-; The product's own look (tools/render-installer-art makes both files).
+; The product's own look (tools/render-installer-art makes both files). The
+; welcome picture comes staged with a fixed file time (-DWELCOME=), since the
+; setup unpacks it at run time and so stores its time.
 !define MUI_ICON "${__FILEDIR__}\orvalink.ico"
 !define MUI_UNICON "${__FILEDIR__}\orvalink.ico"
-!define MUI_WELCOMEFINISHPAGE_BITMAP "${__FILEDIR__}\welcome.bmp"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WELCOME}"
 !define MUI_WELCOMEPAGE_TEXT "This puts ${PRODUCT} into VirtualDJ, so that it starts with VirtualDJ and shows the tracks you play on your Orvalink DJ page.$\r$\n$\r$\nClose VirtualDJ before you go on.$\r$\n$\r$\nClick Next to continue."
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$FolderText"
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderChosen
