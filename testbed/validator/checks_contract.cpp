@@ -147,49 +147,45 @@ std::string pngFault(const InterfaceRecord& record) {
     return "no IEND within the length the record gives";
 }
 
-void reportInformation(Context& context, const InfoRecord* info, int differ) {
-    const char* const name = "records.information";
+// What is wrong with the information record's fields; empty when nothing.
+std::string informationFault(const InfoRecord* info) {
     if (info == nullptr || std::strcmp(info->name, expected::kName) != 0 ||
         std::strcmp(info->author, expected::kAuthor) != 0 ||
         std::strcmp(info->version, expected::kVersion) != 0 ||
         std::strlen(info->description) == 0 || info->pointerField != nullptr ||
         info->intField != 0) {
-        context.report(name, false, "the information record's fields are not as specified");
-        return;
+        return "the information record's fields are not as specified";
     }
-    if (differ > 0) {
-        context.report(name, false, std::to_string(differ) + " of 800 calls gave other pointers");
-        return;
-    }
-    context.report(name, true,
-                   "800 calls from 4 threads, before and after OnLoad: the same pointers and "
-                   "values");
+    return {};
 }
 
-void reportInterface(Context& context, const InterfaceRecord* skin, int differ) {
-    const char* const name = "records.interface";
+// What is wrong with the interface record; empty when nothing.
+std::string interfaceFault(const InterfaceRecord* skin) {
     if (skin == nullptr || skin->kind != 1) {
-        context.report(name, false, "kind is not 1");
-        return;
+        return "kind is not 1";
     }
     const std::string png = pngFault(*skin);
     if (!png.empty()) {
-        context.report(name, false, "PNG: " + png);
-        return;
+        return "PNG: " + png;
     }
-    const size_t xmlLength = skin->xml != nullptr ? std::strlen(skin->xml) : 0;
-    if (xmlLength == 0 || std::strncmp(skin->xml, "<Skin ", 6) != 0) {
-        context.report(name, false, "the XML text does not begin with <Skin");
+    if (skin->xml == nullptr || std::strncmp(skin->xml, "<Skin ", 6) != 0) {
+        return "the XML text does not begin with <Skin";
+    }
+    return {};
+}
+
+// A record check's line: its fault, else calls that gave other pointers, else `passed`.
+void reportRecord(Context& context, const char* name, const std::string& fault, int differ,
+                  const std::string& passed) {
+    if (!fault.empty()) {
+        context.report(name, false, fault);
         return;
     }
     if (differ > 0) {
         context.report(name, false, std::to_string(differ) + " of 800 calls gave other pointers");
         return;
     }
-    context.report(name, true,
-                   "800 calls, same pointers; PNG of " + std::to_string(skin->imageSize) +
-                       " bytes ends with IEND at that length; XML of " + std::to_string(xmlLength) +
-                       " bytes, NUL-terminated");
+    context.report(name, true, passed);
 }
 
 void records(Context& context) {
@@ -211,8 +207,16 @@ void records(Context& context) {
     skinDiffer += disagreements(instance, skin, &PluginObject::getUserInterface, sameInterface);
     context.timedRelease(instance, false, 2000);
 
-    reportInformation(context, infoResult == 0 ? &info : nullptr, infoDiffer);
-    reportInterface(context, skinResult == 0 ? &skin : nullptr, skinDiffer);
+    reportRecord(context, "records.information",
+                 informationFault(infoResult == 0 ? &info : nullptr), infoDiffer,
+                 "800 calls from 4 threads, before and after OnLoad: the same pointers and values");
+    const std::string skinFault = interfaceFault(skinResult == 0 ? &skin : nullptr);
+    reportRecord(context, "records.interface", skinFault, skinDiffer,
+                 skinFault.empty()
+                     ? "800 calls, same pointers; PNG of " + std::to_string(skin.imageSize) +
+                           " bytes ends with IEND at that length; XML of " +
+                           std::to_string(std::strlen(skin.xml)) + " bytes, NUL-terminated"
+                     : "");
 }
 
 void factoryChecks(Context& context) {
