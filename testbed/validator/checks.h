@@ -119,8 +119,7 @@ public:
     // host fields.
     Instance create(bool untrusted = false);
     // The findings of every host made so far, or of this group's alone.
-    std::vector<HostFindings> allFindings() const;
-    std::vector<HostFindings> groupFindings() const;
+    std::vector<HostFindings> findings(bool ownGroupOnly) const;
 
     // Release (or the disposal slot) on a thread of its own, waited for up to
     // `limitMs`: the milliseconds it took, or -1 when it had not returned (-2

@@ -37,7 +37,7 @@ void hostCallsDuringPasses(Context& context) {
 
 void runThreadChecks(Context& context) {
     hostCallsDuringPasses(context);
-    const std::vector<HostFindings> all = context.allFindings();
+    const std::vector<HostFindings> all = context.findings(false);
     const HostFindings total = sumOf(all);
     const int hosts = static_cast<int>(all.size());
     const std::string over = " over " + std::to_string(hosts) + " objects";

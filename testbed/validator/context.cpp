@@ -70,24 +70,15 @@ Instance Context::create(bool untrusted) {
     return instance;
 }
 
-std::vector<HostFindings> Context::allFindings() const {
+std::vector<HostFindings> Context::findings(bool ownGroupOnly) const {
     std::lock_guard lock(run_.mutex);
-    std::vector<HostFindings> all;
+    std::vector<HostFindings> found;
     for (const auto& [group, host] : run_.hosts) {
-        all.push_back(host->findings());
-    }
-    return all;
-}
-
-std::vector<HostFindings> Context::groupFindings() const {
-    std::lock_guard lock(run_.mutex);
-    std::vector<HostFindings> own;
-    for (const auto& [group, host] : run_.hosts) {
-        if (group == group_) {
-            own.push_back(host->findings());
+        if (!ownGroupOnly || group == group_) {
+            found.push_back(host->findings());
         }
     }
-    return own;
+    return found;
 }
 
 Check hostContract(const std::string& group, int level, unsigned needs) {

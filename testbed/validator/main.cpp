@@ -74,11 +74,11 @@ void runGroup(const Context& run, const CheckGroup& group) {
     const std::string contract = std::string(group.name) + ".host_contract";
     for (const Check& check : group.checks) {
         if (check.name == contract && context.wants(contract)) {
-            const std::string broken = contractBroken(context.groupFindings());
-            context.report(contract, broken.empty(),
-                           broken.empty() ? std::to_string(context.groupFindings().size()) +
-                                                " objects, contract kept"
-                                          : broken);
+            const std::vector<HostFindings> own = context.findings(true);
+            const std::string broken = contractBroken(own);
+            context.report(
+                contract, broken.empty(),
+                broken.empty() ? std::to_string(own.size()) + " objects, contract kept" : broken);
         }
     }
 }
@@ -172,30 +172,25 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    for (const CheckGroup* group : runs) {
-        if (group->order == CheckGroup::Alone) {
-            runGroup(context, *group);
+    const auto runInTurn = [&](CheckGroup::Order order) {
+        for (const CheckGroup* group : runs) {
+            if (group->order == order) {
+                runGroup(context, *group);
+            }
         }
-    }
+    };
+    runInTurn(CheckGroup::Alone);
     std::vector<std::thread> beside;
     for (const CheckGroup* group : runs) {
         if (group->order == CheckGroup::Beside) {
             beside.emplace_back([&context, group] { runGroup(context, *group); });
         }
     }
-    for (const CheckGroup* group : runs) {
-        if (group->order == CheckGroup::Foreground) {
-            runGroup(context, *group);
-        }
-    }
+    runInTurn(CheckGroup::Foreground);
     for (auto& thread : beside) {
         thread.join();
     }
-    for (const CheckGroup* group : runs) {
-        if (group->order == CheckGroup::Last) {
-            runGroup(context, *group);
-        }
-    }
+    runInTurn(CheckGroup::Last);
     for (const Check* check : expected) {
         if (!context.reported(check->name)) {
             context.report(check->name, false, "no result: its group ended without one");

@@ -11,7 +11,7 @@ mkdir -p "$work/home"
 fail() { echo "FAIL: $*"; exit 1; }
 cd "$work"
 work=$PWD
-export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME="$work/home" WINEPREFIX="$work/prefix"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 
 openssl rand -hex 16 >password
@@ -39,9 +39,7 @@ verify unpacked/*/"Orvalink Now Playing.dll" DLL
 verify "$setup" "setup program"
 
 echo "the uninstaller the setup writes"
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
-mkdir -p "$WINEPREFIX/drive_c/Plugins"
-/usr/lib/wine/wine64 "$setup" /S '/D=C:\Plugins' || fail "the silent install exited with $?"
+"$source_dir/cmake/wine-run.sh" "$WINEPREFIX" "$setup" /S '/D=C:\Plugins' ||
+    fail "the silent install exited with $?"
 verify "$WINEPREFIX/drive_c/Plugins/Uninstall Orvalink Now Playing.exe" uninstaller
 verify "$WINEPREFIX/drive_c/Plugins/Orvalink Now Playing.dll" "installed DLL"
