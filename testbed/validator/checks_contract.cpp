@@ -5,20 +5,11 @@
 #include <thread>
 
 #include "checks.h"
-#include "expected_texts.h"
+#include "record_faults.h"
 
 namespace validator {
 
 namespace {
-
-void* const kCanary = reinterpret_cast<void*>(static_cast<uintptr_t>(0x5A5AC0DEu));
-
-// Whether the factory refuses the pair and leaves the canary in the slot.
-bool refused(Factory factory, const unsigned char* classId, const unsigned char* interfaceId) {
-    void* slot = kCanary;
-    const auto result = static_cast<uint32_t>(factory(classId, interfaceId, &slot));
-    return result == kResultClassNotAvailable && slot == kCanary;
-}
 
 void randomIdentifiers(Context& context) {
     auto random = context.random("factory.random");
@@ -36,7 +27,7 @@ void randomIdentifiers(Context& context) {
         } else if (i % 3 == 2) {
             std::memcpy(interfaceId, kInterfaceId, 16);
         }
-        wrong += !refused(context.factory, classId, interfaceId);
+        wrong += !refusedCleanly(context.factory, classId, interfaceId);
     }
     context.report("factory.random_identifiers", wrong == 0,
                    wrong == 0 ? std::to_string(pairs) +
@@ -52,9 +43,9 @@ void oneBitFlips(Context& context) {
         std::memcpy(classId, kClassId, 16);
         std::memcpy(interfaceId, kInterfaceId, 16);
         classId[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
-        wrong += !refused(context.factory, classId, kInterfaceId);
+        wrong += !refusedCleanly(context.factory, classId, kInterfaceId);
         interfaceId[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
-        wrong += !refused(context.factory, kClassId, interfaceId);
+        wrong += !refusedCleanly(context.factory, kClassId, interfaceId);
     }
     context.report("factory.one_bit_flips", wrong == 0,
                    wrong == 0
@@ -115,65 +106,6 @@ bool sameInterface(const InterfaceRecord& a, const InterfaceRecord& b) {
     return a.kind == b.kind && a.xml == b.xml && a.image == b.image && a.imageSize == b.imageSize;
 }
 
-uint32_t bigEndian(const unsigned char* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-}
-
-// What is wrong with the PNG the record describes, empty when nothing: its
-// signature, a 400 x 780 header, and chunks that end with IEND exactly at the
-// length the record gives.
-std::string pngFault(const InterfaceRecord& record) {
-    const auto* bytes = static_cast<const unsigned char*>(record.image);
-    const auto size = static_cast<size_t>(record.imageSize);
-    if (bytes == nullptr || record.imageSize < 33 ||
-        std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) != 0) {
-        return "no PNG signature";
-    }
-    if (std::memcmp(bytes + 12, "IHDR", 4) != 0 || bigEndian(bytes + 16) != 400 ||
-        bigEndian(bytes + 20) != 780) {
-        return "header is not IHDR 400 x 780";
-    }
-    size_t at = 8;
-    while (at + 12 <= size) {
-        const size_t length = bigEndian(bytes + at);
-        const bool last = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
-        at += 12 + length;
-        if (last) {
-            return at == size ? ""
-                              : "IEND ends at byte " + std::to_string(at) + ", record says " +
-                                    std::to_string(size);
-        }
-    }
-    return "no IEND within the length the record gives";
-}
-
-// What is wrong with the information record's fields; empty when nothing.
-std::string informationFault(const InfoRecord* info) {
-    if (info == nullptr || std::strcmp(info->name, expected::kName) != 0 ||
-        std::strcmp(info->author, expected::kAuthor) != 0 ||
-        std::strcmp(info->version, expected::kVersion) != 0 ||
-        std::strlen(info->description) == 0 || info->pointerField != nullptr ||
-        info->intField != 0) {
-        return "the information record's fields are not as specified";
-    }
-    return {};
-}
-
-// What is wrong with the interface record; empty when nothing.
-std::string interfaceFault(const InterfaceRecord* skin) {
-    if (skin == nullptr || skin->kind != 1) {
-        return "kind is not 1";
-    }
-    const std::string png = pngFault(*skin);
-    if (!png.empty()) {
-        return "PNG: " + png;
-    }
-    if (skin->xml == nullptr || std::strncmp(skin->xml, "<Skin ", 6) != 0) {
-        return "the XML text does not begin with <Skin";
-    }
-    return {};
-}
-
 // A record check's line: its fault, else calls that gave other pointers, else `passed`.
 void reportRecord(Context& context, const char* name, const std::string& fault, int differ,
                   const std::string& passed) {
@@ -208,9 +140,9 @@ void records(Context& context) {
     context.timedRelease(instance, false, 2000);
 
     reportRecord(context, "records.information",
-                 informationFault(infoResult == 0 ? &info : nullptr), infoDiffer,
+                 infoResult == 0 ? informationFault(info) : "no information record", infoDiffer,
                  "800 calls from 4 threads, before and after OnLoad: the same pointers and values");
-    const std::string skinFault = interfaceFault(skinResult == 0 ? &skin : nullptr);
+    const std::string skinFault = skinResult == 0 ? interfaceFault(skin) : "no interface record";
     reportRecord(context, "records.interface", skinFault, skinDiffer,
                  skinFault.empty()
                      ? "800 calls, same pointers; PNG of " + std::to_string(skin.imageSize) +

@@ -17,8 +17,10 @@
 #include <string>
 #include <thread>
 
+#include "expected_texts.h"
 #include "host_side.h"
 #include "plugin_library.h"
+#include "record_faults.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -36,7 +38,7 @@ using harness::InterfaceRecord;
 using harness::kClassId;
 using harness::kInterfaceId;
 using harness::PluginObject;
-constexpr uint32_t kClassNotAvailable = harness::kResultClassNotAvailable;
+namespace expected = harness::expected;
 constexpr uint32_t kNotImplemented = harness::kResultNotImplemented;
 
 std::string readFile(const std::string& path) {
@@ -86,26 +88,17 @@ TEST_F(Abi, WrongClassOrInterfaceIsRefusedAndTheSlotLeftAlone) {
     unsigned char otherInterface[16];
     std::memcpy(otherInterface, kInterfaceId, 16);
     otherInterface[0] ^= 0x80;
-    void* sentinel = &callbacks;
-    void* slot = sentinel;
-    EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, kInterfaceId, &slot)), kClassNotAvailable);
-    EXPECT_EQ(static_cast<uint32_t>(factory(otherClass, otherInterface, &slot)),
-              kClassNotAvailable);
-    EXPECT_EQ(static_cast<uint32_t>(factory(kClassId, otherInterface, &slot)), kClassNotAvailable);
-    EXPECT_EQ(slot, sentinel);
+    EXPECT_TRUE(harness::refusedCleanly(factory, otherClass, kInterfaceId));
+    EXPECT_TRUE(harness::refusedCleanly(factory, otherClass, otherInterface));
+    EXPECT_TRUE(harness::refusedCleanly(factory, kClassId, otherInterface));
 }
 
 TEST_F(Abi, InformationRecordHasItsSixFields) {
     PluginObject plugin = create();
     InfoRecord info;
     std::memset(&info, 0xAB, sizeof info);
-    EXPECT_EQ(plugin.call<int32_t>(1, &info), 0);
-    EXPECT_STREQ(info.name, "Orvalink Now Playing");
-    EXPECT_STREQ(info.author, "Orvalink");
-    EXPECT_STREQ(info.description, "Shows the track you're playing on your Orvalink DJ page.");
-    EXPECT_STREQ(info.version, ORVALINK_VERSION);
-    EXPECT_EQ(info.pointerField, nullptr);
-    EXPECT_EQ(info.intField, 0);
+    EXPECT_EQ(plugin.getPluginInfo(&info), 0);
+    EXPECT_EQ(harness::informationFault(info), "");
     EXPECT_EQ(plugin.release(), 0u);
 }
 
@@ -126,8 +119,8 @@ TEST(VersionResource, CarriesTheBuildsVersionAndNames) {
     };
     EXPECT_EQ(text("ProductVersion"), ORVALINK_VERSION);
     EXPECT_EQ(text("FileVersion"), ORVALINK_VERSION);
-    EXPECT_EQ(text("ProductName"), "Orvalink Now Playing");
-    EXPECT_EQ(text("CompanyName"), "Orvalink");
+    EXPECT_EQ(text("ProductName"), expected::kName);
+    EXPECT_EQ(text("CompanyName"), expected::kAuthor);
     EXPECT_EQ(text("OriginalFilename"), "Orvalink Now Playing.dll");
     EXPECT_FALSE(text("FileDescription").empty());
     VS_FIXEDFILEINFO* fixed = nullptr;
@@ -142,23 +135,12 @@ TEST(VersionResource, CarriesTheBuildsVersionAndNames) {
 TEST_F(Abi, InterfaceRecordCarriesTheSkinXmlAndTheWholePng) {
     PluginObject plugin = create();
     InterfaceRecord record = {};
-    EXPECT_EQ(plugin.call<int32_t>(6, &record), 0);
-    EXPECT_EQ(record.kind, 1);
+    EXPECT_EQ(plugin.getUserInterface(&record), 0);
+    EXPECT_EQ(harness::interfaceFault(record), "");
     EXPECT_EQ(std::string(record.xml), readFile(skinXmlPath));
     const std::string png = readFile(skinPngPath);
     ASSERT_EQ(static_cast<size_t>(record.imageSize), png.size());
     EXPECT_EQ(std::memcmp(record.image, png.data(), png.size()), 0);
-    const auto* bytes = static_cast<const unsigned char*>(record.image);
-    const auto be32 = [&](size_t at) {
-        return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
-               uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
-    };
-    EXPECT_EQ(std::memcmp(bytes + 12, "IHDR", 4), 0);
-    EXPECT_EQ(be32(16), 400u);
-    EXPECT_EQ(be32(20), 780u);
-    EXPECT_EQ(bytes[24], 8);  // bit depth
-    EXPECT_EQ(bytes[25], 2);  // RGB
-    EXPECT_EQ(bytes[28], 0);  // not interlaced
     plugin.release();
 }
 
@@ -168,7 +150,7 @@ TEST_F(Abi, ParameterStringsForEveryIdAndBufferSize) {
     ASSERT_EQ(callbacks.kind(1), 3);
     ASSERT_EQ(callbacks.kind(2), 0);
     ASSERT_EQ(callbacks.kind(3), 2);
-    const std::string status = "Paste your Orvalink key to start";
+    const std::string status = expected::kPasteKey;
     char out[600];
     for (const int id : {0, 4}) {
         std::memset(out, 'x', sizeof out);
@@ -192,17 +174,17 @@ TEST_F(Abi, ParameterStringsForEveryIdAndBufferSize) {
                   std::string(sizeof out - status.size(), '\0'));
     }
     EXPECT_EQ(parameterString(plugin, 3, out, sizeof out), 0u);
-    EXPECT_STREQ(out, "On");
+    EXPECT_STREQ(out, expected::kSwitchOn);
 
     callbacks.writeInt(3, -7);
     parameterString(plugin, 3, out, sizeof out);
-    EXPECT_STREQ(out, "On");
+    EXPECT_STREQ(out, expected::kSwitchOn);
     callbacks.writeInt(3, 0);
     EXPECT_EQ(plugin.onParameter(3), 0);
     parameterString(plugin, 3, out, sizeof out);
-    EXPECT_STREQ(out, "Off");
+    EXPECT_STREQ(out, expected::kSwitchOff);
     parameterString(plugin, 1, out, sizeof out);
-    EXPECT_STREQ(out, "Paused");
+    EXPECT_STREQ(out, expected::kPaused);
     EXPECT_EQ(plugin.onParameter(99), 0);
     plugin.release();
 }
@@ -266,7 +248,7 @@ TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
     std::filesystem::remove_all(folder);
 
     EXPECT_EQ(stored, key + std::string(64 - key.size(), '\0'));
-    EXPECT_STREQ(out, "Paused");
+    EXPECT_STREQ(out, expected::kPaused);
     EXPECT_EQ(callbacks.queries, 0);
 }
 
@@ -280,9 +262,9 @@ TEST_F(Abi, ObjectsAreIndependentAndReleasableUnloaded) {
     second.onParameter(3);
     char out[64];
     parameterString(first, 1, out, sizeof out);
-    EXPECT_STREQ(out, "Paste your Orvalink key to start");
+    EXPECT_STREQ(out, expected::kPasteKey);
     parameterString(second, 1, out, sizeof out);
-    EXPECT_STREQ(out, "Paused");
+    EXPECT_STREQ(out, expected::kPaused);
     EXPECT_EQ(first.release(), 0u);
     EXPECT_EQ(second.release(), 0u);
     PluginObject neverLoaded = create();

@@ -1,13 +1,14 @@
-// The texts the validator expects from the plug-in, in one place: the status
-// sentences, the information record, the switch's values. Written down here
-// rather than taken from the plug-in's sources, so that a change there shows.
-// Constants; any thread.
+// The texts every host of ours expects from the plug-in, in one place: the
+// status sentences, the information record, the switch's values. Written
+// down here rather than taken from the plug-in's sources, so that a change
+// there shows. Constants; any thread.
 #pragma once
 
-namespace validator::expected {
+namespace harness::expected {
 
 inline constexpr char kName[] = "Orvalink Now Playing";
 inline constexpr char kAuthor[] = "Orvalink";
+inline constexpr char kDescription[] = "Shows the track you're playing on your Orvalink DJ page.";
 inline constexpr char kVersion[] = ORVALINK_VERSION;
 
 inline constexpr char kPasteKey[] = "Paste your Orvalink key to start";
@@ -28,4 +29,4 @@ inline constexpr char kSent[] = " \xC2\xB7 sent ";
 inline constexpr char kSwitchOn[] = "On";
 inline constexpr char kSwitchOff[] = "Off";
 
-}  // namespace validator::expected
+}  // namespace harness::expected
