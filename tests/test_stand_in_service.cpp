@@ -87,7 +87,7 @@ TEST_F(StandIn, KeepsHistoryDeduplicatedAndTheLastUpNext) {
 
 TEST_F(StandIn, ScriptedFaultsApplyToTheNextRequestsInOrder) {
     client->Post("/_test/faults", R"({"count":2,"status":503})", "application/json");
-    client->Post("/_test/faults", R"({"count":1,"close":true})", "application/json");
+    client->Post("/_test/faults", R"({"count":1,"reply":"close"})", "application/json");
     EXPECT_EQ(post(R"({"tracks":[]})")->status, 503);
     EXPECT_EQ(post(R"({"tracks":[]})")->status, 503);
     EXPECT_FALSE(post(R"({"tracks":[]})"));  // closed without a reply

@@ -83,7 +83,7 @@ TEST_F(Transport, StatusCodesComeBackWithTheirBodies) {
 }
 
 TEST_F(Transport, ReadingStopsAfterTheChunkThatPassesTheLimit) {
-    fault({{"bodySize", 100000}, {"chunkSize", 10000}, {"chunkDelayMs", 40}});
+    fault({{"reply", "paced-body"}});  // 100,000 bytes, 10,000 at a time
     const HttpResult result = httpRequest("GET", api, key, "");
     EXPECT_EQ(result.statusCode, 200u);
     // The last read is the one that takes the body past 65,535 bytes. How
@@ -112,7 +112,7 @@ TEST_F(Transport, UnusableUrlsFailWithoutTraffic) {
 
 TEST_F(Transport, RefusedAndClosedConnectionsGiveCodeZero) {
     EXPECT_EQ(httpRequest("GET", "http://127.0.0.1:1/api/now-playing", key, "").statusCode, 0u);
-    fault({{"close", true}});
+    fault({{"reply", "close"}});
     const HttpResult closed = httpRequest("POST", api, key, "{}");
     EXPECT_EQ(closed.statusCode, 0u);
     EXPECT_EQ(closed.body, "");
@@ -153,11 +153,12 @@ TEST_F(Transport, BrokenRepliesGiveWhatAFailedReadGivesAtThatPoint) {
         {"http10-no-length", 200, 30, 30},
         {"reset-mid-body", 200, 0, 100},
         {"megabyte-body", 200, 65536, 65535 + 65536},
-        // A 302 to another origin (the plain stand-in) is the answer itself:
-        // followed, the POST would arrive there as a GET bearing the key.
+        // A 302 to another origin (this stand-in by another name) is the
+        // answer itself: followed, the POST would arrive there as a GET
+        // bearing the key.
         {"redirect-away", 302, 0, 0},
     };
-    const std::string raw = "http://127.0.0.1:" + env("ORVALINK_TEST_RAW_PORT") + "/";
+    const std::string raw = origin + "/_raw/reply/";
     for (const Case& c : cases) {
         const HttpResult result = httpRequest("POST", raw + c.reply, key, "{}");
         // A reset may overtake the headers in the client's receive buffer, and
@@ -177,7 +178,7 @@ TEST_F(Transport, BrokenRepliesGiveWhatAFailedReadGivesAtThatPoint) {
 // exchange's own deadline ends it: before the headers are complete with code
 // 0, after them with the status and the bytes that came.
 TEST_F(Transport, TrickledRepliesEndAtTheExchangeDeadline) {
-    const std::string raw = "http://127.0.0.1:" + env("ORVALINK_TEST_RAW_PORT") + "/";
+    const std::string raw = origin + "/_raw/reply/";
     const auto timed = [&](const std::string& reply, HttpResult& result,
                            std::chrono::steady_clock::duration& took) {
         const auto start = std::chrono::steady_clock::now();

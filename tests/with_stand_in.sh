@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Runs a command beside three stand-in services on 127.0.0.1: plain HTTP,
-# HTTPS with a certificate from a test authority made here, and HTTPS with a
-# self-signed certificate; and beside them a server of scripted broken
-# replies (orvalink-raw-reply, next to the service program), whose redirects
-# point at the plain HTTP stand-in. The server certificate names 127.0.0.1
+# Runs a command beside three stand-in services on 127.0.0.1: plain HTTP
+# (which also gives the broken replies), HTTPS with a certificate from a test
+# authority made here, and HTTPS with a self-signed certificate. The server
+# certificate names 127.0.0.1
 # both as an address and as a DNS name: Wine's WinHTTP matches host names
 # against DNS names only. Exports their ports, the test key and the
 # authority's certificate, and stops the services when the command ends.
@@ -42,13 +41,10 @@ start() {
 start http
 start https --tls-cert server.pem --tls-key server.key
 start untrusted --tls-cert self.pem --tls-key self.key
-wait_for_servers "$work" http
-start_server "$work" raw "$(dirname "$service")/orvalink-raw-reply" --forward "$(cat http.port)"
-wait_for_servers "$work" https untrusted raw
+wait_for_servers "$work" http https untrusted
 export ORVALINK_TEST_HTTP_PORT=$(cat http.port)
 export ORVALINK_TEST_HTTPS_PORT=$(cat https.port)
 export ORVALINK_TEST_UNTRUSTED_PORT=$(cat untrusted.port)
-export ORVALINK_TEST_RAW_PORT=$(cat raw.port)
 export ORVALINK_TEST_CA_DER="$work/ca.der"
 export ORVALINK_TEST_CA_PEM="$work/ca.pem"
 "$@"

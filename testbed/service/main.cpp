@@ -3,6 +3,7 @@
 //   --key KEY=NAME      accept KEY for the account NAME (repeatable)
 //   --tls-cert F --tls-key F   serve HTTPS
 //   --port-file F       write the bound port there once listening
+//   --trickle-ms N      pause between the bytes of a trickled reply (default 500)
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
             options.tlsKey = value;
         } else if (flag == "--port-file") {
             portFile = value;
+        } else if (flag == "--trickle-ms") {
+            options.trickleMs = std::stoi(value);
         } else {
             std::fprintf(stderr, "unknown option %s\n", flag.c_str());
             return 2;
@@ -38,6 +41,8 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A broken reply ends its connection under the server's own reply.
+    std::signal(SIGPIPE, SIG_IGN);
 
     StandInService service(options);
     if (!service.bind()) {

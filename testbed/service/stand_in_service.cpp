@@ -12,6 +12,7 @@
 
 #include "dj_page.h"
 #include "document_check.h"
+#include "raw_replies.h"
 
 namespace {
 
@@ -20,12 +21,9 @@ using nlohmann::json;
 // One scripted fault, applied to the next `remaining` API requests.
 struct Fault {
     int remaining = 1;
-    int status = 0;        // answer with this status (0: answer normally)
-    int delayMs = 0;       // wait this long first
-    bool close = false;    // close the connection without a reply
-    size_t bodySize = 0;   // send a body of this size ...
-    size_t chunkSize = 0;  // ... in chunks of this size
-    int chunkDelayMs = 0;  // ... this far apart
+    int status = 0;     // answer with this status (0: answer normally)
+    int delayMs = 0;    // wait this long first
+    std::string reply;  // or give this broken reply
 };
 
 int64_t nowMs() {
@@ -37,21 +35,19 @@ int localPortOf(const sockaddr_storage& address) {
     return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
-// Shuts the socket that carries this request, so the client gets no reply.
-void closeConnectionOf(const httplib::Request& req) {
+// The socket that carries this request, or -1.
+int socketOf(const httplib::Request& req) {
     for (int fd = 3; fd < 4096; ++fd) {
         sockaddr_storage local{}, peer{};
         socklen_t localLength = sizeof local, peerLength = sizeof peer;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
-            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
-            local.ss_family != AF_INET) {
-            continue;
-        }
-        if (localPortOf(local) == req.local_port && localPortOf(peer) == req.remote_port) {
-            shutdown(fd, SHUT_RDWR);
-            return;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+            local.ss_family == AF_INET && localPortOf(local) == req.local_port &&
+            localPortOf(peer) == req.remote_port) {
+            return fd;
         }
     }
+    return -1;
 }
 
 std::string bearerKeyOf(const httplib::Request& req) {
@@ -74,6 +70,8 @@ struct StandInService::State {
     json requests = json::array();
     std::map<std::string, json> accounts;  // name -> {"history": [...], "upNext": [...]}
     std::deque<Fault> faults;
+    std::map<std::string, std::string> rawReplies;  // bearer key -> broken reply
+    std::map<std::string, int> seen;                // bearer key -> API requests
 
     json& account(const std::string& name) {
         auto [it, added] = accounts.try_emplace(name, json::object());
@@ -144,6 +142,9 @@ StandInService::StandInService(StandInOptions options)
     } else {
         server_ = std::make_unique<httplib::Server>();
     }
+    // A broken reply holds its connection, and a thread of the pool, for as
+    // long as it trickles or stays silent: room for many at once.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(64); };
     installRoutes();
 }
 
@@ -187,44 +188,27 @@ void StandInService::installRoutes() {
     State& state = *state_;
     httplib::Server& server = *server_;
 
-    auto api = [&state](const httplib::Request& req, httplib::Response& res) {
+    auto api = [&state, this](const httplib::Request& req, httplib::Response& res) {
         std::optional<Fault> fault;
         std::string accountName;
         {
             std::lock_guard lock(state.mutex);
             state.record(req);
-            fault = state.takeFault();
-            const auto key = state.keys.find(bearerKeyOf(req));
-            if (key != state.keys.end()) {
-                accountName = key->second;
+            const std::string key = bearerKeyOf(req);
+            const auto keyed = state.rawReplies.find(key);
+            fault =
+                keyed != state.rawReplies.end() ? Fault{1, 0, 0, keyed->second} : state.takeFault();
+            state.seen[key] += key.empty() ? 0 : 1;
+            const auto account = state.keys.find(key);
+            if (account != state.keys.end()) {
+                accountName = account->second;
             }
         }
         if (fault && fault->delayMs > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
         }
-        if (fault && fault->close) {
-            closeConnectionOf(req);
-            return;
-        }
-        if (fault && fault->bodySize > 0) {
-            res.status = fault->status > 0 ? fault->status : 200;
-            const size_t total = fault->bodySize;
-            const size_t chunk = fault->chunkSize > 0 ? fault->chunkSize : total;
-            const int pause = fault->chunkDelayMs;
-            res.set_chunked_content_provider(
-                "application/octet-stream",
-                [total, chunk, pause, sent = size_t{0}](size_t, httplib::DataSink& sink) mutable {
-                    if (sent > 0 && pause > 0) {
-                        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-                    }
-                    const std::string piece(std::min(chunk, total - sent), 'x');
-                    sink.write(piece.data(), piece.size());
-                    sent += piece.size();
-                    if (sent >= total) {
-                        sink.done();
-                    }
-                    return true;
-                });
+        if (fault && !fault->reply.empty()) {
+            playRawReply(socketOf(req), fault->reply, options_.trickleMs, port_);
             return;
         }
         if (fault && fault->status > 0) {
@@ -284,18 +268,13 @@ void StandInService::installRoutes() {
     });
     server.Post("/_test/faults", [&state](const httplib::Request& req, httplib::Response& res) {
         const json asked = json::parse(req.body, nullptr, false);
-        if (!asked.is_object()) {
-            replyJson(res, 400, {{"error", "a fault is a JSON object"}});
+        const std::string reply = asked.is_object() ? asked.value("reply", "") : "";
+        if (!asked.is_object() || (!reply.empty() && !isRawReply(reply))) {
+            replyJson(res, 400, {{"error", "a fault is a JSON object, its reply a broken one"}});
             return;
         }
-        Fault fault;
-        fault.remaining = asked.value("count", 1);
-        fault.status = asked.value("status", 0);
-        fault.delayMs = asked.value("delayMs", 0);
-        fault.close = asked.value("close", false);
-        fault.bodySize = asked.value("bodySize", size_t{0});
-        fault.chunkSize = asked.value("chunkSize", size_t{0});
-        fault.chunkDelayMs = asked.value("chunkDelayMs", 0);
+        const Fault fault{asked.value("count", 1), asked.value("status", 0),
+                          asked.value("delayMs", 0), reply};
         std::lock_guard lock(state.mutex);
         state.faults.push_back(fault);
         replyJson(res, 200, {{"ok", true}});
@@ -316,6 +295,40 @@ void StandInService::installRoutes() {
         state.requests = json::array();
         state.accounts.clear();
         state.faults.clear();
+        state.rawReplies.clear();
+        state.seen.clear();
         replyJson(res, 200, {{"ok", true}});
     });
+
+    // Broken replies: for every API request bearing a key ("forward": the
+    // service's own answer again), or for one request by the path; and how
+    // many API requests bore a key.
+    server.Post(R"(/_raw/key/([^/]+)/([a-z0-9-]+))",
+                [&state](const httplib::Request& req, httplib::Response& res) {
+                    const std::string key = req.matches[1], name = req.matches[2];
+                    std::lock_guard lock(state.mutex);
+                    if (name == "forward") {
+                        state.rawReplies.erase(key);
+                    } else if (isRawReply(name)) {
+                        state.rawReplies[key] = name;
+                    } else {
+                        replyJson(res, 404, {{"error", "no such reply"}});
+                        return;
+                    }
+                    replyJson(res, 200, {{"ok", true}});
+                });
+    server.Get(R"(/_raw/seen/([^/]+))",
+               [&state](const httplib::Request& req, httplib::Response& res) {
+                   std::lock_guard lock(state.mutex);
+                   res.set_content(std::to_string(state.seen[req.matches[1]]), "text/plain");
+               });
+    const auto rawByPath = [this](const httplib::Request& req, httplib::Response& res) {
+        if (!isRawReply(req.matches[1])) {
+            replyJson(res, 404, {{"error", "no such reply"}});
+            return;
+        }
+        playRawReply(socketOf(req), req.matches[1], options_.trickleMs, port_);
+    };
+    server.Get(R"(/_raw/reply/([a-z0-9-]+))", rawByPath);
+    server.Post(R"(/_raw/reply/([a-z0-9-]+))", rawByPath);
 }

@@ -1,7 +1,8 @@
 // A stand-in for the Orvalink web service, for tests and the demo: the
 // now-playing API with bearer keys, a strict document check, a record of every
-// request, per-account play history and up-next list, scriptable faults, and a
-// DJ page per account. Listens on 127.0.0.1 only, over HTTP or HTTPS.
+// request, per-account play history and up-next list, scriptable faults,
+// broken replies chosen per key or by path, and a DJ page per account.
+// Listens on 127.0.0.1 only, over HTTP or HTTPS.
 //
 // Threads: the HTTP server's pool runs the handlers; start/stop/port from the
 // owner's thread. One mutex guards the record, the accounts and the faults.
@@ -20,6 +21,7 @@ struct StandInOptions {
     int port = 0;                             // 0 chooses a free port
     std::map<std::string, std::string> keys;  // accepted key -> account name
     std::string tlsCert, tlsKey;              // both set: HTTPS
+    int trickleMs = 500;                      // between the bytes of a trickled reply
 };
 
 class StandInService {

@@ -42,7 +42,7 @@ class Context;
 
 // What a check needs besides the library under test.
 enum Need : unsigned {
-    kNeedsService = 1,         // the broken-reply server and the stand-in behind it
+    kNeedsService = 1,         // the stand-in service and its broken replies
     kNeedsUntrustedBuild = 2,  // --untrusted-plugin: a build whose service is not trusted
 };
 

@@ -1,13 +1,13 @@
-// A hostile service, on loopback only: for each broken reply the
-// broken-reply server can give, all at once, one object per key.
-//   keep:    verified by the real stand-in, then its first play meets the
+// A hostile service, on loopback only: for each broken reply the stand-in
+// can give, all at once, one object per key.
+//   keep:    verified by the stand-in's own answer, then its first play meets the
 //            broken reply; afterwards the service is whole again, and a play
 //            the outcome kept must arrive.
 //   release: Release comes while the broken exchange is in flight; it must
 //            return within the exchange deadline (30 s) and 50 ms.
 // A redirect is an answer like any other: the play is kept, never taken as
 // sent, and nothing, so no key, reaches the origin the redirect names (the
-// stand-in's own: the verification is the one GET bearing the key there).
+// stand-in by another name: the verification is the one GET bearing the key).
 // And a build whose service presents an untrusted certificate: the key is
 // never taken as verified, and Release is prompt.
 #include <algorithm>

@@ -3,8 +3,8 @@
 // do. It loads the library through the raw slot tables alone.
 //   --plugin PATH            the library under test (required)
 //   --untrusted-plugin PATH  a build whose service has an untrusted certificate
-//   --service URL            the broken-reply server the library talks to,
-//                            in front of the stand-in service (required)
+//   --service URL            the stand-in service the library talks to, with
+//                            its broken replies (required)
 //   --level 1..10            how hard (default 5); --seed N (default: the time)
 //   --only NAME              only the checks whose names begin with NAME
 //   --list                   every check with its level and what it needs

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Runs the validator of one build beside the services it needs, all on
-# 127.0.0.1: the stand-in service; in front of it, on the port the build's
-# validation plug-in talks to, the broken-reply server (trickling one byte
-# every 5 s); and an HTTPS stand-in with a self-signed certificate on the
-# port after it. Stops them when the validator ends; its exit status is the
+# 127.0.0.1: the stand-in service on the port the build's validation plug-in
+# talks to (its broken replies trickling one byte every 5 s), and an HTTPS
+# stand-in with a self-signed certificate on the port after it. Stops them when the validator ends; its exit status is the
 # validator's.
 # Usage: run.sh BUILD_DIR WORK_DIR [VALIDATOR OPTIONS...]
 set -u
@@ -29,13 +28,10 @@ done
 
 # shellcheck disable=SC1091
 . "$(dirname "$0")/../service/start_servers.sh"
-start_server "$work" service "$service_dir/orvalink-stand-in"
+start_server "$work" service "$service_dir/orvalink-stand-in" --port "$port" --trickle-ms 5000
 start_server "$work" untrusted "$service_dir/orvalink-stand-in" --port "$untrusted_port" \
     --tls-cert "$work/self.pem" --tls-key "$work/self.key"
 wait_for_servers "$work" service untrusted
-start_server "$work" raw "$service_dir/orvalink-raw-reply" --port "$port" --trickle-ms 5000 \
-    --forward "$(cat "$work/service.port")"
-wait_for_servers "$work" raw
 
 # shellcheck disable=SC2086
 $runner "$validator" --plugin "$plugin" --untrusted-plugin "$untrusted_plugin" \

@@ -1,13 +1,14 @@
-// The validator's hold on the service side, all on loopback: the broken-reply
-// server that the plug-in under test talks to, and through it (its "forward"
-// replies) the stand-in service: accounts added at run time, the reply chosen
-// for each key, how many requests bore a key, the stand-in's record of
-// requests and its accounts' plays.
+// The validator's hold on the stand-in service the plug-in under test talks
+// to, on loopback: accounts added at run time, the broken reply chosen for
+// each key ("forward": the service's own answer), how many requests bore a
+// key, the record of requests and the accounts' plays.
 // Any thread: every call is one exchange of its own.
 #pragma once
 
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "service/http_result.h"
 
 namespace validator {
 
@@ -26,9 +27,9 @@ public:
     nlohmann::json accounts();
 
 private:
-    // The reply's status code (0: no reply) and body.
-    std::pair<int, std::string> exchange(const std::string& method, const std::string& path,
-                                         const std::string& body);
+    // One exchange through the plug-in's own transport, without a key.
+    HttpResult exchange(const std::string& method, const std::string& path,
+                        const std::string& body);
 
     int port_ = 0;
 };

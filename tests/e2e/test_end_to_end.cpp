@@ -257,11 +257,11 @@ TEST_F(EndToEnd, KeyFromTheSettingsFileWhenTheKeyParameterIsEmpty) {
 }
 
 TEST_F(EndToEnd, ServiceDownThenBackResendsAndTooManyRequestsDrops) {
-    fault({{"count", 1}});                   // the verification goes through
-    fault({{"count", 1}, {"status", 429}});  // the first send is turned away: dropped
-    fault({{"count", 1}, {"close", true}});  // after the back-off the service is down
-    fault({{"count", 1}, {"status", 503}});  // and the retry 15 s later finds it failing
-    fault({{"count", 1}});                   // then it is back
+    fault({{"count", 1}});                      // the verification goes through
+    fault({{"count", 1}, {"status", 429}});     // the first send is turned away: dropped
+    fault({{"count", 1}, {"reply", "close"}});  // after the back-off the service is down
+    fault({{"count", 1}, {"status", 503}});     // and the retry 15 s later finds it failing
+    fault({{"count", 1}});                      // then it is back
     const HostRun run = runSet(
         "0 load 1 Levels|Avicii\n"
         "0 play 1\n"
