@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host_clipboard.h"
+
 namespace harness {
 
 namespace {
@@ -35,6 +37,24 @@ void HostSide::writeKeyText(const std::string& text) {
 
 void HostSide::writeInt(int id, int32_t value) {
     std::atomic_ref<int32_t>(*static_cast<int32_t*>(variable(id))).store(value);
+}
+
+void HostSide::typeKey(PluginObject& plugin, const std::string& key) {
+    writeKeyText(key);
+    plugin.onParameter(1);
+}
+
+void HostSide::paste(PluginObject& plugin, const std::string& clipboard) {
+    putTextOnClipboard(clipboard);
+    writeInt(2, 1);
+    plugin.onParameter(2);
+    writeInt(2, 0);
+    plugin.onParameter(2);
+}
+
+void HostSide::setSwitch(PluginObject& plugin, int32_t value) {
+    writeInt(3, value);
+    plugin.onParameter(3);
 }
 
 int32_t HostSide::declareParameter(CallbackObject* self, void* variable, int32_t kind, int32_t id,

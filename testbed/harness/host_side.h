@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "plugin_object.h"
+
 namespace harness {
 
 class HostSide {
@@ -42,6 +44,13 @@ public:
     // The host's own writes of the variables.
     void writeKeyText(const std::string& text);
     void writeInt(int id, int32_t value);
+
+    // What the DJ does in the plug-in's panel: the variable written as the
+    // host writes it, then the plug-in told. A paste puts `clipboard` on the
+    // clipboard, then presses and releases the button.
+    void typeKey(PluginObject& plugin, const std::string& key);
+    void paste(PluginObject& plugin, const std::string& clipboard);
+    void setSwitch(PluginObject& plugin, int32_t value);
 
 private:
     struct CallbackObject {

@@ -55,10 +55,15 @@ SlotScope::~SlotScope() {
     }
 }
 
-void PluginObject::setHostFields(void* callbacks) {
-    void** fields = static_cast<void**>(object_) + 1;
+PluginObject PluginObject::create(Factory factory, void* callbacks, bool markCalls) {
+    void* object = nullptr;
+    if (factory == nullptr || factory(kClassId, kInterfaceId, &object) != 0 || object == nullptr) {
+        return PluginObject();
+    }
+    void** fields = static_cast<void**>(object) + 1;
     fields[0] = nullptr;
     fields[1] = callbacks;
+    return PluginObject(object, markCalls);
 }
 
 int32_t PluginObject::onLoad() {

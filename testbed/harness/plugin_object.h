@@ -77,8 +77,10 @@ public:
         : object_(object), markCalls_(markCalls) {}
     void* address() const { return object_; }
 
-    // Fills the two host fields: the first (never read) and the callbacks.
-    void setHostFields(void* callbacks);
+    // A new object from `factory` with its two host fields filled: the first
+    // (never read) null, the second `callbacks`. No object (a null address)
+    // when the factory refuses.
+    static PluginObject create(Factory factory, void* callbacks, bool markCalls = true);
 
     int32_t onLoad();
     int32_t getPluginInfo(InfoRecord* record);

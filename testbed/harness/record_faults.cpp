@@ -1,6 +1,7 @@
 #include "record_faults.h"
 
 #include <cstring>
+#include <vector>
 
 #include "expected_texts.h"
 
@@ -35,7 +36,57 @@ std::string pngFault(const unsigned char* bytes, size_t size) {
     return "no IEND within the length the record gives";
 }
 
+constexpr unsigned char kGuard = 0xA5;
+constexpr size_t kGuardBytes = 64;
+
+// What is wrong with a call's buffer and result, empty when nothing.
+std::string parameterBufferFault(const std::vector<unsigned char>& buffer, size_t room,
+                                 bool refused, uint32_t result) {
+    for (size_t i = 0; i < kGuardBytes; ++i) {
+        if (buffer[i] != kGuard || buffer[kGuardBytes + room + i] != kGuard) {
+            return "a byte written outside the buffer";
+        }
+    }
+    const char* out = reinterpret_cast<const char*>(buffer.data() + kGuardBytes);
+    if (refused) {
+        for (size_t i = 0; i < room; ++i) {
+            if (buffer[kGuardBytes + i] != kGuard) {
+                return "written although refused";
+            }
+        }
+        return result == kResultNotImplemented
+                   ? ""
+                   : "result " + std::to_string(result) + ", not 0x80004001";
+    }
+    if (result != 0) {
+        return "result " + std::to_string(result);
+    }
+    const size_t length = strnlen(out, room);
+    if (length == room) {
+        return "no NUL in the last byte";
+    }
+    for (size_t i = length; i < room; ++i) {
+        if (out[i] != '\0') {
+            return "the rest of the buffer is not zero-filled";
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+ParameterText guardedParameterString(PluginObject& plugin, int32_t id, int32_t size) {
+    const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
+    std::vector<unsigned char> buffer(room + 2 * kGuardBytes, kGuard);
+    char* out = reinterpret_cast<char*>(buffer.data() + kGuardBytes);
+    const auto result = static_cast<uint32_t>(plugin.getParameterString(id, out, size));
+    const bool refused = id < 1 || id > 3 || size <= 0;
+    const std::string fault = parameterBufferFault(buffer, room, refused, result);
+    if (!fault.empty()) {
+        return {"", "id " + std::to_string(id) + ", size " + std::to_string(size) + ": " + fault};
+    }
+    return {refused ? "" : std::string(out), ""};
+}
 
 bool refusedCleanly(Factory factory, const void* classId, const void* interfaceId) {
     void* const canary = reinterpret_cast<void*>(static_cast<uintptr_t>(0x5A5AC0DEu));

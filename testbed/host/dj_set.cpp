@@ -95,46 +95,55 @@ bool DeckState::apply(const SetEvent& event) {
     return false;
 }
 
-bool DeckState::answerNumber(const std::string& command, double& value) {
+int32_t DeckState::answerNumber(const std::string& command, double* value) {
     std::lock_guard lock(mutex_);
     if (command == "sandbox" || command == "automix") {
-        value = (command == "sandbox" ? sandbox_ : automix_) ? 1 : 0;
-        return true;
+        *value = (command == "sandbox" ? sandbox_ : automix_) ? 1 : 0;
+        return 0;
     }
     int n = 0;
     char verb[32] = {};
     if (std::sscanf(command.c_str(), "deck %d %31s", &n, verb) != 2 || n < 1 || n > 4) {
-        return false;
+        return 1;
     }
     const Deck& deck = decks_[n - 1];
     if (std::string(verb) == "loaded") {
-        value = deck.loaded ? 1 : 0;
-        return true;
+        *value = deck.loaded ? 1 : 0;
+        return 0;
     }
     if (std::string(verb) == "is_audible") {
-        value = deck.loaded && deck.audible ? 1 : 0;
-        return true;
+        *value = deck.loaded && deck.audible ? 1 : 0;
+        return 0;
     }
-    return false;
+    return 1;
 }
 
-bool DeckState::answerText(const std::string& command, std::string& text) {
+int32_t DeckState::answerText(const std::string& command, char* buffer, int32_t size) {
     std::lock_guard lock(mutex_);
     int n = 0;
     char field[16] = {};
     if (std::sscanf(command.c_str(), "deck %d get_loaded_song '%15[a-z]'", &n, field) == 2 &&
         n >= 1 && n <= 4) {
-        text = std::string(field) == "title" ? decks_[n - 1].title : decks_[n - 1].artist;
-        return true;
+        const Deck& deck = decks_[n - 1];
+        return harness::answerText(std::string(field) == "title" ? deck.title : deck.artist, buffer,
+                                   size);
     }
     int entry = 1;
     if (std::sscanf(command.c_str(), "get_automix_song '%15[a-z]' %d", field, &entry) >= 1) {
         const size_t index = static_cast<size_t>(entry - 1);
         const bool present = automix_ && entry >= 1 && index < automixList_.size();
-        text = !present                        ? ""
-               : std::string(field) == "title" ? automixList_[index].first
-                                               : automixList_[index].second;
-        return true;
+        return harness::answerText(!present                        ? ""
+                                   : std::string(field) == "title" ? automixList_[index].first
+                                                                   : automixList_[index].second,
+                                   buffer, size);
     }
-    return false;
+    return 1;
+}
+
+harness::HostScript DeckState::script() {
+    return {
+        [this](const std::string& command, double* value) { return answerNumber(command, value); },
+        [this](const std::string& command, char* buffer, int32_t size) {
+            return answerText(command, buffer, size);
+        }};
 }

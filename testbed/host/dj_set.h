@@ -3,7 +3,7 @@
 // the deck state the host answers script queries from.
 //
 // Threads: the host's main thread applies events; the plug-in's worker asks
-// queries through answerNumber/answerText. One mutex guards the deck state.
+// queries through the script. One mutex guards the deck state.
 #pragma once
 
 #include <array>
@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "fake_host.h"
 
 struct SetEvent {
     double at = 0;                   // seconds after the plug-in was loaded
@@ -28,11 +30,14 @@ class DeckState {
 public:
     // Applies a deck, automix or sandbox event; false for other actions.
     bool apply(const SetEvent& event);
-    // Answers a numeric or text script query; false when the host has no answer.
-    bool answerNumber(const std::string& command, double& value);
-    bool answerText(const std::string& command, std::string& text);
+    // The host's answers to the plug-in's queries from this state, which
+    // must outlive them: result 0 and the value or text, or 1 (no answer).
+    harness::HostScript script();
 
 private:
+    int32_t answerNumber(const std::string& command, double* value);
+    int32_t answerText(const std::string& command, char* buffer, int32_t size);
+
     struct Deck {
         bool loaded = false;
         bool audible = false;

@@ -16,7 +16,7 @@
 #include "dj_set.h"
 #include "host_clipboard.h"
 #include "plugin_library.h"
-#include "stand_in_callbacks.h"
+#include "settings_folder.h"
 
 namespace {
 
@@ -30,21 +30,22 @@ void say(const std::string& what) {
     std::fflush(stdout);
 }
 
-// What a DJ does by hand: saves a key in the settings file the plug-in reads,
-// in the Orvalink folder of the application-data folder (the configuration
-// folder off Windows). The folder must exist.
+// What a DJ does by hand: saves a key in the settings file the plug-in
+// reads. Its folder must exist.
 void saveKey(const std::string& key) {
-    const char* appData = std::getenv("APPDATA");
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    const std::string path =
-        appData != nullptr
-            ? std::string(appData) + "\\Orvalink\\now-playing.json"
-            : (config != nullptr ? std::string(config)
-                                 : std::string(home != nullptr ? home : "") + "/.config") +
-                  "/Orvalink/now-playing.json";
-    std::ofstream(path) << "{\"key\": \"" << key << "\"}\n";
+    std::ofstream(harness::settingsFilePath()) << "{\"key\": \"" << key << "\"}\n";
 }
+
+// The recording host, and each declaration shown as the plug-in makes it.
+class StandInHost : public harness::FakeHost {
+    void declared(int32_t id, int32_t kind, const char* name, const char* shortName,
+                  float defaultValue) override {
+        FakeHost::declared(id, kind, name, shortName, defaultValue);
+        say("declared parameter " + std::to_string(id) + " \"" + name + "\" (\"" + shortName +
+            "\", kind " + std::to_string(kind) + ", default " +
+            std::to_string(static_cast<int>(defaultValue)) + ")");
+    }
+};
 
 }  // namespace
 
@@ -72,16 +73,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
         return 1;
     }
-    void* object = nullptr;
-    if (getClassObject(harness::kClassId, harness::kInterfaceId, &object) != 0 ||
-        object == nullptr) {
+    DeckState decks;
+    StandInHost callbacks;
+    callbacks.setScript(decks.script());
+    harness::PluginObject plugin =
+        harness::PluginObject::create(getClassObject, callbacks.callbackObject());
+    if (plugin.address() == nullptr) {
         std::fprintf(stderr, "DllGetClassObject refused to create the plug-in\n");
         return 1;
     }
-    harness::PluginObject plugin(object);
-    DeckState decks;
-    StandInCallbacks callbacks(decks, say);
-    plugin.setHostFields(callbacks.callbackObject());
 
     harness::InfoRecord info = {};
     plugin.getPluginInfo(&info);
@@ -117,19 +117,13 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_until(started + std::chrono::duration<double>(event.at));
         say("set: " + event.action + (event.rest.empty() ? "" : " " + event.rest));
         if (event.action == "key" || event.action == "clearkey") {
-            callbacks.writeKeyText(event.action == "key" ? event.rest : "");
-            plugin.onParameter(1);
+            callbacks.typeKey(plugin, event.action == "key" ? event.rest : "");
         } else if (event.action == "paste") {
-            putTextOnClipboard(event.rest);
-            callbacks.writeInt(2, 1);
-            plugin.onParameter(2);
-            callbacks.writeInt(2, 0);
-            plugin.onParameter(2);
+            callbacks.paste(plugin, event.rest);
         } else if (event.action == "savekey") {
             saveKey(event.rest);
         } else if (event.action == "switch") {
-            callbacks.writeInt(3, event.rest == "on" ? 1 : 0);
-            plugin.onParameter(3);
+            callbacks.setSwitch(plugin, event.rest == "on" ? 1 : 0);
         } else if (event.action == "end") {
             break;
         } else if (!decks.apply(event)) {
@@ -144,6 +138,6 @@ int main(int argc, char** argv) {
     const auto releaseTook =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - releaseStart);
     say("released in " + std::to_string(releaseTook.count()) + " ms after " +
-        std::to_string(callbacks.queries.load()) + " host queries");
+        std::to_string(callbacks.findings().queries) + " host queries");
     return 0;
 }

@@ -137,11 +137,12 @@ private:
 // reported as the group ends, so that a broken contract shows against the
 // group that was running when it broke.
 Check hostContract(const std::string& group, int level, unsigned needs);
-// The host contract over a set of findings, for one group or the whole run:
-// queries only from each object's one worker and never from inside a call
-// into the plug-in, declarations only in OnLoad, no SendCommand, nothing
-// after Release. Empty when kept, else what broke it.
-std::string contractBroken(const std::vector<HostFindings>& findings);
+// The host contract over findings summed up, for one group or the whole
+// run: queries only from each object's one worker and never from inside a
+// call into the plug-in, declarations only in OnLoad, no SendCommand,
+// nothing after Release; or only the rules the threads check `check` judges.
+// Empty when kept, else what broke it.
+std::string contractBroken(const HostFindings& total, const std::string& check = {});
 
 // Shared by the groups.
 std::string keyFor(const std::string& label, int number);
@@ -158,8 +159,9 @@ std::string formatMs(double ms);
 // the platform's caches and the run's own records grow at first.
 bool resourcesBack(const Resources& before, const Resources& halfway, int laterCycles,
                    std::string& text);
-// An object loaded with `key` in its "Key" parameter and the host answering
-// with `script`.
-Instance loadWithKey(Context& context, const std::string& key, HostScript script);
+// An object (of the untrusted build, if so) loaded with `key` in its "Key"
+// parameter and the host answering with `script`.
+Instance loadWithKey(Context& context, const std::string& key, HostScript script,
+                     bool untrusted = false);
 
 }  // namespace validator

@@ -24,14 +24,12 @@ std::string cycle(Context& context, const std::string& copy, int number) {
         }
         return "cannot load the library: " + error;
     }
-    void* object = nullptr;
-    if (library.factory(kClassId, kInterfaceId, &object) != 0 || object == nullptr) {
+    auto host = std::make_unique<FakeHost>();
+    Instance instance{PluginObject::create(library.factory, host->callbackObject()), host.get()};
+    if (!instance) {
         closePlugin(library);
         return "the factory gave no object";
     }
-    auto host = std::make_unique<FakeHost>();
-    Instance instance{PluginObject(object), host.get()};
-    instance.plugin.setHostFields(host->callbackObject());
     host->setScript(steadyDeck("Unloaded title", "Unloaded artist"));
     instance.plugin.onLoad();
     host->writeKeyText(keyFor("Unload", number));

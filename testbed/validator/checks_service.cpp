@@ -121,14 +121,11 @@ void release(Context& context, const std::string& reply, int number, Outcome& ou
 
 void untrusted(Context& context) {
     const std::string key = keyFor("Untrusted", 0);
-    Instance instance = context.create(true);
+    Instance instance = loadWithKey(context, key, steadyDeck("Untrusted", "Validator"), true);
     if (!instance) {
         context.report("service.untrusted_https", false, "the factory gave no object");
         return;
     }
-    instance.host->setScript(steadyDeck("Untrusted", "Validator"));
-    instance.plugin.onLoad();
-    instance.host->writeKeyText(key);
     const std::string refused = expected::kCantReach;
     const double refusedMs =
         waitFor([&] { return statusOf(instance).compare(0, refused.size(), refused) == 0; }, 20000);

@@ -13,13 +13,11 @@
 #include "checks.h"
 #include "expected_texts.h"
 #include "host_clipboard.h"
+#include "record_faults.h"
 
 namespace validator {
 
 namespace {
-
-constexpr unsigned char kGuard = 0xA5;
-constexpr int kGuardBytes = 64;
 
 // Every sentence ids 1 and 2 may show; "Connected as " lines go on freely.
 const char* const kStatusTexts[] = {
@@ -49,44 +47,17 @@ bool plausibleStatus(const std::string& shown, size_t room) {
 
 // One call into a guarded buffer; a reason when it went wrong, else empty.
 std::string guardedCall(Instance& instance, int32_t id, int32_t size) {
-    const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
-    std::vector<unsigned char> buffer(room + 2 * kGuardBytes, kGuard);
-    char* out = reinterpret_cast<char*>(buffer.data() + kGuardBytes);
-    const auto result = static_cast<uint32_t>(instance.plugin.getParameterString(id, out, size));
-    for (int i = 0; i < kGuardBytes; ++i) {
-        if (buffer[i] != kGuard || buffer[kGuardBytes + room + i] != kGuard) {
-            return "id " + std::to_string(id) + ", size " + std::to_string(size) +
-                   ": a byte written outside the buffer";
-        }
+    const ParameterText answer = guardedParameterString(instance.plugin, id, size);
+    if (!answer.fault.empty() || id < 1 || id > 3 || size <= 0) {
+        return answer.fault;
     }
-    const bool declared = id >= 1 && id <= 3;
-    if (!declared || size <= 0) {
-        for (size_t i = 0; i < room; ++i) {
-            if (buffer[kGuardBytes + i] != kGuard) {
-                return "id " + std::to_string(id) + ", size " + std::to_string(size) +
-                       ": written although refused";
-            }
-        }
-        return result == kResultNotImplemented
-                   ? ""
-                   : "id " + std::to_string(id) + ", size " + std::to_string(size) + ": result " +
-                         std::to_string(result) + ", not 0x80004001";
-    }
-    if (result != 0 || out[room - 1] != '\0') {
-        return "id " + std::to_string(id) + ": result " + std::to_string(result) +
-               " or no NUL in the last byte";
-    }
-    const std::string shown(out);
-    for (size_t i = shown.size(); i < room; ++i) {
-        if (out[i] != '\0') {
-            return "id " + std::to_string(id) + ": the rest of the buffer is not zero-filled";
-        }
-    }
+    const std::string& shown = answer.shown;
+    const size_t room = static_cast<size_t>(size) - 1;
     const bool expected = id == 3
                               ? (shown == expected::kSwitchOn || shown == expected::kSwitchOff ||
-                                 (room <= 3 && (startsWith(expected::kSwitchOn, shown) ||
+                                 (room <= 2 && (startsWith(expected::kSwitchOn, shown) ||
                                                 startsWith(expected::kSwitchOff, shown))))
-                              : plausibleStatus(shown, room - 1);
+                              : plausibleStatus(shown, room);
     return expected ? "" : "id " + std::to_string(id) + ": unexpected text \"" + shown + "\"";
 }
 
@@ -149,19 +120,11 @@ void storm(Context& context, Instance& instance, const std::string& key) {
 // The DJ ends it: the key typed in, a paste that finds no key (its message
 // shows at once), then a paste of the very key in place.
 void settles(Context& context, Instance& instance, const std::string& key) {
-    instance.host->writeInt(3, 1);
-    instance.plugin.onParameter(3);
+    instance.host->setSwitch(instance.plugin, 1);
     instance.host->writeKeyText(key);
-    const auto paste = [&](const std::string& clipboard) {
-        putTextOnClipboard(clipboard);
-        instance.host->writeInt(2, 1);
-        instance.plugin.onParameter(2);
-        instance.host->writeInt(2, 0);
-        instance.plugin.onParameter(2);
-    };
-    paste("no key here");
+    instance.host->paste(instance.plugin, "no key here");
     const std::string noKeyShown = statusOf(instance);
-    paste(key);
+    instance.host->paste(instance.plugin, key);
     if (noKeyShown != expected::kCopyKeyFirst) {
         context.report("storm.settles", false,
                        "a paste that found no key showed \"" + noKeyShown + "\"");

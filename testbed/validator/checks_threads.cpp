@@ -41,23 +41,15 @@ void runThreadChecks(Context& context) {
     const HostFindings total = sumOf(all);
     const int hosts = static_cast<int>(all.size());
     const std::string over = " over " + std::to_string(hosts) + " objects";
-    const bool onWorker = total.queriesFromOtherThreads == 0 && total.queriesInsideHostCalls == 0;
-    context.report("threads.queries_on_worker", onWorker && total.queries > 0,
-                   onWorker ? std::to_string(total.queries) +
-                                  " queries, each from its object's one worker thread" + over
-                            : std::to_string(total.queriesFromOtherThreads) +
-                                  " queries from another thread than the object's worker, " +
-                                  std::to_string(total.queriesInsideHostCalls) +
-                                  " from inside a call into the plug-in (each group's "
-                                  "host_contract line says where)");
-    context.report("threads.declare_inside_onload", total.declaresOutsideOnLoad == 0,
-                   std::to_string(total.declares) + " declarations, " +
-                       std::to_string(total.declaresOutsideOnLoad) + " outside OnLoad" + over);
-    context.report("threads.send_command_never", total.sendCommands == 0,
-                   std::to_string(total.sendCommands) + " SendCommand calls" + over);
-    context.report("threads.nothing_after_release", total.callbacksAfterRelease == 0,
-                   std::to_string(total.callbacksAfterRelease) +
-                       " callbacks after Release had returned" + over);
+    for (const char* check : {"threads.queries_on_worker", "threads.declare_inside_onload",
+                              "threads.send_command_never", "threads.nothing_after_release"}) {
+        const std::string broken = contractBroken(total, check);
+        context.report(check, broken.empty() && total.queries > 0,
+                       broken.empty()
+                           ? "kept by " + std::to_string(total.queries) + " queries and " +
+                                 std::to_string(total.declares) + " declarations" + over
+                           : broken + over + " (each group's host_contract line says where)");
+    }
     const bool known = total.unknownCommands == 0 && total.wrongTextSizes == 0;
     context.report("threads.known_queries", known,
                    known

@@ -1,11 +1,12 @@
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "checks.h"
+#include "record_faults.h"
 
 namespace validator {
 
@@ -55,18 +56,13 @@ int Context::scaled(int atFive, int atTen) const {
 
 Instance Context::create(bool untrusted) {
     Instance instance;
-    void* object = nullptr;
-    const Factory make = untrusted ? untrustedFactory : factory;
-    if (make == nullptr || make(kClassId, kInterfaceId, &object) != 0 || object == nullptr) {
-        return instance;
-    }
-    instance.plugin = PluginObject(object);
     {
         std::lock_guard lock(run_.mutex);
         run_.hosts.emplace_back(group_, std::make_unique<FakeHost>());
         instance.host = run_.hosts.back().second.get();
     }
-    instance.plugin.setHostFields(instance.host->callbackObject());
+    instance.plugin = PluginObject::create(untrusted ? untrustedFactory : factory,
+                                           instance.host->callbackObject());
     return instance;
 }
 
@@ -87,46 +83,47 @@ Check hostContract(const std::string& group, int level, unsigned needs) {
             "alone, declarations in OnLoad, no SendCommand, nothing after Release"};
 }
 
-std::string contractBroken(const std::vector<HostFindings>& findings) {
-    const HostFindings total = sumOf(findings);
-    std::string broken;
-    const auto note = [&](int count, const char* what) {
-        if (count > 0) {
-            broken += (broken.empty() ? "" : ", ") + std::to_string(count) + " " + what;
-        }
+std::string contractBroken(const HostFindings& total, const std::string& check) {
+    // Each rule: the check that judges it over the whole run, and its breaches.
+    const struct {
+        const char* check;
+        int HostFindings::*breaches;
+        const char* what;
+    } rules[] = {
+        {"threads.queries_on_worker", &HostFindings::queriesFromOtherThreads,
+         "queries from another thread than the object's worker"},
+        {"threads.queries_on_worker", &HostFindings::queriesInsideHostCalls,
+         "queries from inside a call into the plug-in"},
+        {"threads.declare_inside_onload", &HostFindings::declaresOutsideOnLoad,
+         "declarations outside OnLoad"},
+        {"threads.send_command_never", &HostFindings::sendCommands, "SendCommand calls"},
+        {"threads.nothing_after_release", &HostFindings::callbacksAfterRelease,
+         "callbacks after Release had returned"},
     };
-    note(total.queriesFromOtherThreads, "queries from another thread than the object's worker");
-    note(total.queriesInsideHostCalls, "queries from inside a call into the plug-in");
-    note(total.declaresOutsideOnLoad, "declarations outside OnLoad");
-    note(total.sendCommands, "SendCommand calls");
-    note(total.callbacksAfterRelease, "callbacks after Release had returned");
+    std::string broken;
+    for (const auto& rule : rules) {
+        const int count = total.*rule.breaches;
+        if (count > 0 && (check.empty() || check == rule.check)) {
+            broken += (broken.empty() ? "" : ", ") + std::to_string(count) + " " + rule.what;
+        }
+    }
     return broken;
 }
 
 double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
-    struct Outcome {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool started = false;
-        bool returned = false;
-    };
-    auto outcome = std::make_shared<Outcome>();
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    std::promise<void> returned;
+    const std::future<void> done = returned.get_future();
     const auto start = std::chrono::steady_clock::now();
-    std::thread([plugin = instance.plugin, dispose, outcome]() mutable {
-        {
-            std::lock_guard lock(outcome->mutex);
-            outcome->started = true;
-        }
+    std::thread([plugin = instance.plugin, dispose, started,
+                 returned = std::move(returned)]() mutable {
+        *started = true;
         dispose ? static_cast<void>(plugin.dispose()) : static_cast<void>(plugin.release());
-        std::lock_guard lock(outcome->mutex);
-        outcome->returned = true;
-        outcome->done.notify_all();
+        returned.set_value();
     }).detach();
-    std::unique_lock lock(outcome->mutex);
-    if (!outcome->done.wait_for(lock, std::chrono::milliseconds(limitMs),
-                                [&] { return outcome->returned; })) {
+    if (done.wait_for(std::chrono::milliseconds(limitMs)) != std::future_status::ready) {
         run_.hung = true;
-        return outcome->started ? -1 : -2;
+        return *started ? -1 : -2;
     }
     const double taken = millisecondsSince(start);
     instance.host->markReleased();
@@ -141,11 +138,9 @@ std::string keyFor(const std::string& label, int number) {
 }
 
 std::string statusOf(Instance& instance) {
-    // Room to spare past the size given: a plug-in that writes past it must
-    // be caught by the storm, not crash the validator here.
-    char text[256 + 64] = {};
-    instance.plugin.getParameterString(1, text, 256);
-    return std::string(text, strnlen(text, 256));
+    // Guarded: a plug-in that writes past the size must be caught by the
+    // storm, not crash the validator here.
+    return guardedParameterString(instance.plugin, 1, 256).shown;
 }
 
 double millisecondsSince(std::chrono::steady_clock::time_point start) {
@@ -200,8 +195,8 @@ bool resourcesBack(const Resources& before, const Resources& halfway, int laterC
     return back;
 }
 
-Instance loadWithKey(Context& context, const std::string& key, HostScript script) {
-    Instance instance = context.create();
+Instance loadWithKey(Context& context, const std::string& key, HostScript script, bool untrusted) {
+    Instance instance = context.create(untrusted);
     if (!instance) {
         return instance;
     }

@@ -21,6 +21,7 @@
 #include "host_clipboard.h"
 #include "plugin_library.h"
 #include "process_resources.h"
+#include "settings_folder.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ void runGroup(const Context& run, const CheckGroup& group) {
     for (const Check& check : group.checks) {
         if (check.name == contract && context.wants(contract)) {
             const std::vector<HostFindings> own = context.findings(true);
-            const std::string broken = contractBroken(own);
+            const std::string broken = contractBroken(sumOf(own));
             context.report(
                 contract, broken.empty(),
                 broken.empty() ? std::to_string(own.size()) + " objects, contract kept" : broken);
@@ -134,7 +135,8 @@ int main(int argc, char** argv) {
     const Factory untrusted = options.untrustedPlugin.empty()
                                   ? nullptr
                                   : harness::loadPlugin(options.untrustedPlugin, error);
-    useSettingsFolder(temporaryFolder());
+    // An empty settings folder of the run's own: no user's key is ever read.
+    harness::useSettingsFolder(temporaryFolder());
     prepareClipboard();
 
     RunState state;

@@ -34,11 +34,6 @@ Resources measureResources() {
     return now;
 }
 
-void useSettingsFolder(const std::string& folder) {
-    mkdir(folder.c_str(), 0700);
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-}
-
 std::string temporaryFolder() {
     return "/tmp/orvalink-validate-" + std::to_string(getpid());
 }

@@ -53,11 +53,6 @@ Resources measureResources() {
     return now;
 }
 
-void useSettingsFolder(const std::string& folder) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    SetEnvironmentVariableA("APPDATA", folder.c_str());
-}
-
 std::string temporaryFolder() {
     char base[MAX_PATH + 1] = {};
     GetTempPathA(sizeof base, base);

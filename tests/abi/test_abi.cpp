@@ -18,14 +18,13 @@
 #include <thread>
 
 #include "expected_texts.h"
-#include "host_side.h"
+#include "fake_host.h"
 #include "plugin_library.h"
 #include "record_faults.h"
+#include "settings_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <dlfcn.h>
 #endif
 
 namespace {
@@ -39,43 +38,27 @@ using harness::kClassId;
 using harness::kInterfaceId;
 using harness::PluginObject;
 namespace expected = harness::expected;
-constexpr uint32_t kNotImplemented = harness::kResultNotImplemented;
 
 std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// OnGetParameterString's result as the unsigned code it is.
-uint32_t parameterString(PluginObject& plugin, int32_t id, char* out, int32_t size) {
-    return static_cast<uint32_t>(plugin.getParameterString(id, out, size));
+// The text of parameter `id` in a roomy buffer, or what was wrong with the call.
+std::string shown(PluginObject& plugin, int32_t id) {
+    const harness::ParameterText answer = harness::guardedParameterString(plugin, id, 600);
+    return answer.fault.empty() ? answer.shown : answer.fault;
 }
-
-// A host that answers no query, counting them.
-class QuietHost : public harness::HostSide {
-public:
-    int32_t getInfo(const char*, double*) override {
-        ++queries;
-        return 1;
-    }
-    int32_t getStringInfo(const char*, char*, int32_t) override {
-        ++queries;
-        return 1;
-    }
-    std::atomic<int> queries{0};
-};
 
 class Abi : public ::testing::Test {
 protected:
     std::string error;
     Factory factory = harness::loadPlugin(libraryPath, error);
-    QuietHost callbacks;
+    harness::FakeHost callbacks;  // answers no query, records every one
 
     PluginObject create() {
-        void* object = nullptr;
-        EXPECT_EQ(factory(kClassId, kInterfaceId, &object), 0);
-        PluginObject plugin(object);
-        plugin.setHostFields(callbacks.callbackObject());
+        PluginObject plugin = PluginObject::create(factory, callbacks.callbackObject());
+        EXPECT_NE(plugin.address(), nullptr);
         return plugin;
     }
     void SetUp() override { ASSERT_NE(factory, nullptr) << libraryPath; }
@@ -151,40 +134,33 @@ TEST_F(Abi, ParameterStringsForEveryIdAndBufferSize) {
     ASSERT_EQ(callbacks.kind(2), 0);
     ASSERT_EQ(callbacks.kind(3), 2);
     const std::string status = expected::kPasteKey;
-    char out[600];
-    for (const int id : {0, 4}) {
-        std::memset(out, 'x', sizeof out);
-        EXPECT_EQ(parameterString(plugin, id, out, sizeof out), kNotImplemented);
-        EXPECT_EQ(out[0], 'x');
+    struct Row {
+        int32_t id, size;
+        std::string shown;
+    };
+    std::vector<Row> rows = {{0, 600, ""}, {4, 600, ""}, {3, 600, expected::kSwitchOn}};
+    for (const int32_t id : {1, 2}) {
+        for (const Row& row : std::vector<Row>{{id, 0, ""},
+                                               {id, -5, ""},
+                                               {id, 1, ""},
+                                               {id, 10, status.substr(0, 9)},
+                                               {id, 600, status}}) {
+            rows.push_back(row);
+        }
     }
-    for (const int id : {1, 2}) {
-        std::memset(out, 'x', sizeof out);
-        EXPECT_EQ(parameterString(plugin, id, out, 0), kNotImplemented);
-        EXPECT_EQ(parameterString(plugin, id, out, -5), kNotImplemented);
-        EXPECT_EQ(out[0], 'x');
-        EXPECT_EQ(parameterString(plugin, id, out, 1), 0u);
-        EXPECT_EQ(out[0], '\0');
-        EXPECT_EQ(out[1], 'x');
-        EXPECT_EQ(parameterString(plugin, id, out, 10), 0u);
-        EXPECT_EQ(std::string(out, 10), status.substr(0, 9) + '\0');
-        EXPECT_EQ(out[10], 'x');
-        EXPECT_EQ(parameterString(plugin, id, out, sizeof out), 0u);
-        EXPECT_EQ(std::string(out), status);
-        EXPECT_EQ(std::string(out + status.size(), sizeof out - status.size()),
-                  std::string(sizeof out - status.size(), '\0'));
+    for (const Row& row : rows) {
+        const harness::ParameterText answer =
+            harness::guardedParameterString(plugin, row.id, row.size);
+        EXPECT_EQ(answer.fault, "");
+        EXPECT_EQ(answer.shown, row.shown) << "id " << row.id << ", size " << row.size;
     }
-    EXPECT_EQ(parameterString(plugin, 3, out, sizeof out), 0u);
-    EXPECT_STREQ(out, expected::kSwitchOn);
 
     callbacks.writeInt(3, -7);
-    parameterString(plugin, 3, out, sizeof out);
-    EXPECT_STREQ(out, expected::kSwitchOn);
+    EXPECT_EQ(shown(plugin, 3), expected::kSwitchOn);
     callbacks.writeInt(3, 0);
     EXPECT_EQ(plugin.onParameter(3), 0);
-    parameterString(plugin, 3, out, sizeof out);
-    EXPECT_STREQ(out, expected::kSwitchOff);
-    parameterString(plugin, 1, out, sizeof out);
-    EXPECT_STREQ(out, expected::kPaused);
+    EXPECT_EQ(shown(plugin, 3), expected::kSwitchOff);
+    EXPECT_EQ(shown(plugin, 1), expected::kPaused);
     EXPECT_EQ(plugin.onParameter(99), 0);
     plugin.release();
 }
@@ -197,35 +173,22 @@ TEST_F(Abi, ReleaseDuringTheInitialWaitIsPromptAndQuiet) {
         EXPECT_EQ(dispose ? static_cast<uint32_t>(plugin.dispose()) : plugin.release(), 0u);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
     }
-    EXPECT_EQ(callbacks.queries, 0);
-}
-
-// Points the plug-in's settings lookup at `folder` (empty: back to none).
-void setSettingsFolder(const std::string& folder) {
-#ifdef _WIN32
-    SetEnvironmentVariableA("APPDATA", folder.empty() ? nullptr : folder.c_str());
-#else
-    if (folder.empty()) {
-        unsetenv("XDG_CONFIG_HOME");
-    } else {
-        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    }
-#endif
+    EXPECT_EQ(callbacks.findings().queries, 0);
 }
 
 TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
     const std::string key = "zvknp_AbCdEfGhIjKlMnOpQrStUvWxYz012_-9";
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / "orvalink-abi-settings";
-    std::filesystem::create_directories(folder / "Orvalink");
-    std::ofstream(folder / "Orvalink" / "now-playing.json") << "{\"key\":\"" << key << "\"}";
-    setSettingsFolder(folder.string());
+    harness::useSettingsFolder(folder.string());
+    const std::filesystem::path file = harness::settingsFilePath();
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << "{\"key\":\"" << key << "\"}";
 
     PluginObject plugin = create();
     plugin.onLoad();
-    plugin.onLoad();  // a second load starts no second worker
-    callbacks.writeInt(3, 0);
-    plugin.onParameter(3);  // sending off: no request at all
+    plugin.onLoad();                 // a second load starts no second worker
+    callbacks.setSwitch(plugin, 0);  // sending off: no request at all
     // The host cleared the key by writing a NUL over an older, longer text.
     char* keyText = static_cast<char*>(callbacks.variable(1));
     for (size_t i = 0; i < 64; ++i) {  // the host writes while the worker may read
@@ -241,15 +204,14 @@ TEST_F(Abi, SavedKeyReplacesWhateverFollowsTheNulInTheKeyStorage) {
     for (size_t i = 0; i < 64; ++i) {
         stored += std::atomic_ref<char>(keyText[i]).load();
     }
-    char out[128];
-    parameterString(plugin, 1, out, sizeof out);
+    const std::string status = shown(plugin, 1);
     plugin.release();
-    setSettingsFolder("");
+    harness::useSettingsFolder("");
     std::filesystem::remove_all(folder);
 
     EXPECT_EQ(stored, key + std::string(64 - key.size(), '\0'));
-    EXPECT_STREQ(out, expected::kPaused);
-    EXPECT_EQ(callbacks.queries, 0);
+    EXPECT_EQ(status, expected::kPaused);
+    EXPECT_EQ(callbacks.findings().queries, 0);
 }
 
 TEST_F(Abi, ObjectsAreIndependentAndReleasableUnloaded) {
@@ -258,13 +220,9 @@ TEST_F(Abi, ObjectsAreIndependentAndReleasableUnloaded) {
     EXPECT_NE(first.address(), second.address());
     first.onLoad();
     second.onLoad();
-    callbacks.writeInt(3, 0);  // the second object's switch
-    second.onParameter(3);
-    char out[64];
-    parameterString(first, 1, out, sizeof out);
-    EXPECT_STREQ(out, expected::kPasteKey);
-    parameterString(second, 1, out, sizeof out);
-    EXPECT_STREQ(out, expected::kPaused);
+    callbacks.setSwitch(second, 0);
+    EXPECT_EQ(shown(first, 1), expected::kPasteKey);
+    EXPECT_EQ(shown(second, 1), expected::kPaused);
     EXPECT_EQ(first.release(), 0u);
     EXPECT_EQ(second.release(), 0u);
     PluginObject neverLoaded = create();

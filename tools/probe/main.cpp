@@ -22,7 +22,6 @@
 #include "host_clipboard.h"
 #include "plugin_library.h"
 #include "process_cpu.h"
-#include "stand_in_callbacks.h"
 
 namespace {
 
@@ -32,27 +31,18 @@ using namespace std::chrono_literals;
 // One loaded plug-in object with the stand-in host's callbacks.
 struct LoadedPlugin {
     DeckState decks;
-    StandInCallbacks callbacks{decks, [](const std::string&) {}};
+    harness::FakeHost callbacks;
     harness::PluginObject plugin;
 
     bool create(harness::Factory factory) {
-        void* object = nullptr;
-        if (factory(harness::kClassId, harness::kInterfaceId, &object) != 0) {
-            return false;
-        }
         // Unmarked calls: what is timed is the plug-in's own cost.
-        plugin = harness::PluginObject(object, false);
-        plugin.setHostFields(callbacks.callbackObject());
-        return true;
+        callbacks.setScript(decks.script());
+        plugin = harness::PluginObject::create(factory, callbacks.callbackObject(), false);
+        return plugin.address() != nullptr;
     }
     void load(const std::string& key) {
         plugin.onLoad();
-        callbacks.writeKeyText(key);
-        plugin.onParameter(1);
-    }
-    void setSwitch(int32_t value) {
-        callbacks.writeInt(3, value);
-        plugin.onParameter(3);
+        callbacks.typeKey(plugin, key);
     }
     double release() {
         const auto start = Clock::now();
@@ -133,10 +123,10 @@ int idle(harness::Factory factory, const std::string& key, int seconds) {
     loaded.load(key);
     std::this_thread::sleep_for(4s);  // verified in the first pass
     const double cpuStart = processCpuSeconds();
-    const long queriesStart = loaded.callbacks.queries;
+    const long queriesStart = loaded.callbacks.findings().queries;
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu = processCpuSeconds() - cpuStart;
-    const long queries = loaded.callbacks.queries - queriesStart;
+    const long queries = loaded.callbacks.findings().queries - queriesStart;
     std::printf(
         "idle, connected, nothing playing, %d s: CPU %.3f s (%.4f%% of one core), "
         "%ld host queries (%.1f passes of 6: sandbox, four decks, automix)\n",
@@ -147,12 +137,12 @@ int idle(harness::Factory factory, const std::string& key, int seconds) {
     if (!off.create(factory))
         return 1;
     off.plugin.onLoad();
-    off.setSwitch(0);
+    off.callbacks.setSwitch(off.plugin, 0);
     const double offCpuStart = processCpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double offCpu = processCpuSeconds() - offCpuStart;
     std::printf("idle, sending off, no key, %d s: CPU %.3f s, %ld host queries\n", seconds, offCpu,
-                off.callbacks.queries.load());
+                static_cast<long>(off.callbacks.findings().queries));
     off.release();
     return 0;
 }
@@ -167,7 +157,7 @@ bool timeRelease(harness::Factory factory, const std::string& key, bool sendingO
     }
     loaded.load(key);
     if (sendingOff) {
-        loaded.setSwitch(0);  // passes make no exchange
+        loaded.callbacks.setSwitch(loaded.plugin, 0);  // passes make no exchange
     }
     std::this_thread::sleep_for(wait);
     std::printf("Release %s: %.2f ms\n", when, loaded.release());

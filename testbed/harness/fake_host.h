@@ -1,9 +1,10 @@
-// The validator's host side for one plug-in object: the answers a check
-// scripts for the plug-in's queries, and a record of every callback: which
-// thread made it, from inside which host call, and what it asked.
+// The host side of one plug-in object for every host of ours: the answers
+// the host scripts for the plug-in's queries, and a record of every
+// callback: which thread made it, from inside which host call, and what it
+// asked.
 //
 // Threads: the callbacks run on whatever thread the plug-in makes them from;
-// the owning check reads findings() and writes the variables from its own.
+// the owner reads findings() and writes the variables from its own.
 // `mutex_` guards the script and the record. A FakeHost outlives its plug-in
 // object (callbacks after Release are recorded, never a crash).
 #pragma once
@@ -16,7 +17,7 @@
 
 #include "host_side.h"
 
-namespace validator {
+namespace harness {
 
 // How the host answers: result code, and the value or text it writes.
 struct HostScript {
@@ -41,18 +42,16 @@ struct HostFindings {
     int unknownCommands = 0;
     int wrongTextSizes = 0;
     std::string firstUnknownCommand;
-    uint64_t worker = 0;                // the system's number of the first querying thread
-    std::vector<std::string> commands;  // kept only when recordCommands is set
+    uint64_t worker = 0;  // the system's number of the first querying thread
 };
 
-// The findings of many hosts added up; `worker` and `commands` stay empty,
+// The findings of many hosts added up; `worker` stays 0,
 // `firstUnknownCommand` is the first of them.
 HostFindings sumOf(const std::vector<HostFindings>& findings);
 
 class FakeHost : public harness::HostSide {
 public:
     void setScript(HostScript script);
-    void recordCommands() { keepCommands_ = true; }
     // Called by the check once Release (or disposal) has returned.
     void markReleased();
     HostFindings findings() const;
@@ -73,9 +72,8 @@ private:
     mutable std::mutex mutex_;
     HostScript script_;
     HostFindings findings_;
-    bool keepCommands_ = false;
     bool released_ = false;
     bool sawQuery_ = false;
 };
 
-}  // namespace validator
+}  // namespace harness

@@ -6,9 +6,7 @@
 #include "plugin_object.h"
 #include "thread_number.h"
 
-namespace validator {
-
-using harness::answerText;
+namespace harness {
 
 namespace {
 
@@ -151,9 +149,6 @@ bool FakeHost::noteQuery(const char* command, bool numeric) {
             findings_.firstUnknownCommand = text;
         }
     }
-    if (keepCommands_) {
-        findings_.commands.push_back(text);
-    }
     return true;
 }
 
@@ -204,4 +199,4 @@ void FakeHost::declared(int32_t, int32_t, const char*, const char*, float) {
     }
 }
 
-}  // namespace validator
+}  // namespace harness
