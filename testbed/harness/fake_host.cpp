@@ -54,32 +54,6 @@ bool automixQuery(const std::string& command) {
 
 }  // namespace
 
-HostScript steadyDeck(const std::string& title, const std::string& artist) {
-    HostScript script;
-    script.number = [](const std::string& command, double* value) -> int32_t {
-        if (command == "deck 1 loaded" || command == "deck 1 is_audible") {
-            *value = 1;
-            return 0;
-        }
-        if (command == "sandbox" || command == "automix" || command == "deck 2 loaded") {
-            *value = 0;
-            return 0;
-        }
-        return 1;
-    };
-    script.text = [title, artist](const std::string& command, char* buffer,
-                                  int32_t size) -> int32_t {
-        if (command == "deck 1 get_loaded_song 'title'") {
-            return answerText(title, buffer, size);
-        }
-        if (command == "deck 1 get_loaded_song 'artist'") {
-            return answerText(artist, buffer, size);
-        }
-        return 1;
-    };
-    return script;
-}
-
 bool knownCommand(const std::string& command, bool numeric) {
     if (numeric) {
         return command == "sandbox" || command == "automix" ||

@@ -25,9 +25,6 @@ struct HostScript {
     std::function<int32_t(const std::string& command, char* buffer, int32_t size)> text;
 };
 
-// Deck 1 plays `title` by `artist`, audible; no other deck, no automix.
-HostScript steadyDeck(const std::string& title, const std::string& artist);
-
 // Whether `command` is one of the queries the plug-in is meant to make.
 bool knownCommand(const std::string& command, bool numeric);
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "dj_set.h"
 #include "fake_host.h"
 #include "plugin_object.h"
 #include "process_resources.h"

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <tuple>
 
@@ -146,4 +147,17 @@ harness::HostScript DeckState::script() {
         [this](const std::string& command, char* buffer, int32_t size) {
             return answerText(command, buffer, size);
         }};
+}
+
+harness::HostScript steadyDeck(const std::string& title, const std::string& artist) {
+    auto decks = std::make_shared<DeckState>();
+    decks->apply({0, "load", {"1"}, "1 " + title + "|" + artist});
+    decks->apply({0, "play", {"1"}, "1"});
+    const harness::HostScript answers = decks->script();
+    return {[decks, answers](const std::string& command, double* value) {
+                return answers.number(command, value);
+            },
+            [decks, answers](const std::string& command, char* buffer, int32_t size) {
+                return answers.text(command, buffer, size);
+            }};
 }

@@ -1,6 +1,6 @@
 // A scripted DJ set for the stand-in host: a timeline of deck loads, audible
-// changes, automix lists, sandbox, switch flips, key entries and pastes, and
-// the deck state the host answers script queries from.
+// changes, automix lists, sandbox, switch flips, key entries and pastes; and
+// the deck state every host of ours answers script queries from.
 //
 // Threads: the host's main thread applies events; the plug-in's worker asks
 // queries through the script. One mutex guards the deck state.
@@ -49,3 +49,7 @@ private:
     bool sandbox_ = false;
     std::vector<std::pair<std::string, std::string>> automixList_;
 };
+
+// Deck 1 plays `title` by `artist`, audible; no other deck, no automix. The
+// script keeps the deck state it answers from.
+harness::HostScript steadyDeck(const std::string& title, const std::string& artist);
