@@ -1,6 +1,5 @@
 #include "dj_set.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -98,44 +97,35 @@ bool DeckState::apply(const SetEvent& event) {
 
 int32_t DeckState::answerNumber(const std::string& command, double* value) {
     std::lock_guard lock(mutex_);
-    if (command == "sandbox" || command == "automix") {
-        *value = (command == "sandbox" ? sandbox_ : automix_) ? 1 : 0;
-        return 0;
-    }
-    int n = 0;
-    char verb[32] = {};
-    if (std::sscanf(command.c_str(), "deck %d %31s", &n, verb) != 2 || n < 1 || n > 4) {
+    const harness::Query query = harness::parseQuery(command);
+    const Deck* deck = query.number >= 1 && query.number <= 4 ? &decks_[query.number - 1] : nullptr;
+    if (query.kind == harness::Query::Sandbox || query.kind == harness::Query::Automix) {
+        *value = (query.kind == harness::Query::Sandbox ? sandbox_ : automix_) ? 1 : 0;
+    } else if ((query.kind == harness::Query::Loaded || query.kind == harness::Query::Audible) &&
+               deck != nullptr) {
+        *value = deck->loaded && (query.kind == harness::Query::Loaded || deck->audible) ? 1 : 0;
+    } else {
         return 1;
     }
-    const Deck& deck = decks_[n - 1];
-    if (std::string(verb) == "loaded") {
-        *value = deck.loaded ? 1 : 0;
-        return 0;
-    }
-    if (std::string(verb) == "is_audible") {
-        *value = deck.loaded && deck.audible ? 1 : 0;
-        return 0;
-    }
-    return 1;
+    return 0;
 }
 
 int32_t DeckState::answerText(const std::string& command, char* buffer, int32_t size) {
     std::lock_guard lock(mutex_);
-    int n = 0;
-    char field[16] = {};
-    if (std::sscanf(command.c_str(), "deck %d get_loaded_song '%15[a-z]'", &n, field) == 2 &&
-        n >= 1 && n <= 4) {
-        const Deck& deck = decks_[n - 1];
-        return harness::answerText(std::string(field) == "title" ? deck.title : deck.artist, buffer,
-                                   size);
+    const harness::Query query = harness::parseQuery(command);
+    const auto index = static_cast<size_t>(query.number - 1);
+    if ((query.kind == harness::Query::Title || query.kind == harness::Query::Artist) &&
+        query.number <= 4) {
+        const Deck& deck = decks_[index];
+        return harness::answerText(query.kind == harness::Query::Title ? deck.title : deck.artist,
+                                   buffer, size);
     }
-    int entry = 1;
-    if (std::sscanf(command.c_str(), "get_automix_song '%15[a-z]' %d", field, &entry) >= 1) {
-        const size_t index = static_cast<size_t>(entry - 1);
-        const bool present = automix_ && entry >= 1 && index < automixList_.size();
-        return harness::answerText(!present                        ? ""
-                                   : std::string(field) == "title" ? automixList_[index].first
-                                                                   : automixList_[index].second,
+    if (query.kind == harness::Query::EntryTitle || query.kind == harness::Query::EntryArtist) {
+        const bool present = automix_ && index < automixList_.size();
+        return harness::answerText(!present ? ""
+                                   : query.kind == harness::Query::EntryTitle
+                                       ? automixList_[index].first
+                                       : automixList_[index].second,
                                    buffer, size);
     }
     return 1;

@@ -1,7 +1,6 @@
 #include "fake_host.h"
 
 #include <atomic>
-#include <cstring>
 
 #include "plugin_object.h"
 #include "thread_number.h"
@@ -10,57 +9,48 @@ namespace harness {
 
 namespace {
 
-// "N" for N in 1 to 99 at `at`, moving `at` past it.
-bool smallNumber(const std::string& text, size_t& at) {
-    size_t digits = 0;
-    while (at + digits < text.size() && text[at + digits] >= '0' && text[at + digits] <= '9') {
-        ++digits;
-    }
-    const bool ok = digits >= 1 && digits <= 2 && text[at] != '0';
-    at += digits;
-    return ok;
-}
-
-bool deckQuery(const std::string& command, const std::vector<std::string>& verbs) {
-    size_t at = 5;
-    if (command.compare(0, 5, "deck ") != 0 || !smallNumber(command, at) || at >= command.size() ||
-        command[at] != ' ') {
-        return false;
-    }
-    const std::string verb = command.substr(at + 1);
-    for (const std::string& known : verbs) {
-        if (verb == known) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool automixQuery(const std::string& command) {
-    for (const char* field : {"get_automix_song 'title'", "get_automix_song 'artist'"}) {
-        const size_t length = std::strlen(field);
-        if (command.compare(0, length, field) != 0) {
-            continue;
-        }
-        if (command.size() == length) {
-            return true;
-        }
-        size_t at = length + 1;
-        return command[length] == ' ' && smallNumber(command, at) && at == command.size() &&
-               command.substr(length + 1) != "1";
-    }
-    return false;
+// N, 1 to 99 without a leading zero, when that is the whole of `text`; else 0.
+int smallNumber(const std::string& text) {
+    const bool plain = !text.empty() && text.size() <= 2 && text[0] != '0' &&
+                       text.find_first_not_of("0123456789") == std::string::npos;
+    return plain ? std::stoi(text) : 0;
 }
 
 }  // namespace
 
-bool knownCommand(const std::string& command, bool numeric) {
-    if (numeric) {
-        return command == "sandbox" || command == "automix" ||
-               deckQuery(command, {"loaded", "is_audible"});
+Query parseQuery(const std::string& command) {
+    if (command == "sandbox" || command == "automix") {
+        return {command == "sandbox" ? Query::Sandbox : Query::Automix};
     }
-    return deckQuery(command, {"get_loaded_song 'title'", "get_loaded_song 'artist'"}) ||
-           automixQuery(command);
+    const size_t space = command.find(' ', 5);
+    if (command.compare(0, 5, "deck ") == 0 && space != std::string::npos) {
+        const int deck = smallNumber(command.substr(5, space - 5));
+        const std::pair<const char*, Query::Kind> verbs[] = {
+            {"loaded", Query::Loaded},
+            {"is_audible", Query::Audible},
+            {"get_loaded_song 'title'", Query::Title},
+            {"get_loaded_song 'artist'", Query::Artist}};
+        for (const auto& [verb, kind] : verbs) {
+            if (deck > 0 && command.compare(space + 1, std::string::npos, verb) == 0) {
+                return {kind, deck};
+            }
+        }
+        return {};
+    }
+    for (const auto& [field, kind] : {std::pair{"get_automix_song 'title'", Query::EntryTitle},
+                                      std::pair{"get_automix_song 'artist'", Query::EntryArtist}}) {
+        if (command == field) {
+            return {kind, 1};
+        }
+        const std::string prefix = std::string(field) + " ";
+        const int entry = command.compare(0, prefix.size(), prefix) == 0
+                              ? smallNumber(command.substr(prefix.size()))
+                              : 0;
+        if (entry >= 2) {
+            return {kind, entry};
+        }
+    }
+    return {};
 }
 
 HostFindings sumOf(const std::vector<HostFindings>& findings) {
@@ -118,7 +108,8 @@ bool FakeHost::noteQuery(const char* command, bool numeric) {
         ++findings_.queriesInsideHostCalls;
     }
     const std::string text = command == nullptr ? "(null)" : command;
-    if (!knownCommand(text, numeric)) {
+    const Query query = parseQuery(text);
+    if (query.kind == Query::Unknown || query.numeric() != numeric) {
         if (findings_.unknownCommands++ == 0) {
             findings_.firstUnknownCommand = text;
         }

@@ -25,8 +25,27 @@ struct HostScript {
     std::function<int32_t(const std::string& command, char* buffer, int32_t size)> text;
 };
 
-// Whether `command` is one of the queries the plug-in is meant to make.
-bool knownCommand(const std::string& command, bool numeric);
+// A script query the plug-in is meant to make: the sandbox and automix
+// flags; a deck's loaded and audible flags, title and artist; an automix
+// entry's title and artist (the first without a number). Decks and entries
+// are 1 to 99, written without a leading zero. Anything else is Unknown.
+struct Query {
+    enum Kind {
+        Unknown,
+        Sandbox,
+        Automix,
+        Loaded,
+        Audible,
+        Title,
+        Artist,
+        EntryTitle,
+        EntryArtist
+    };
+    Kind kind = Unknown;
+    int number = 0;  // the deck or the automix entry
+    bool numeric() const { return kind >= Sandbox && kind <= Audible; }
+};
+Query parseQuery(const std::string& command);
 
 struct HostFindings {
     int queries = 0;
