@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <future>
 #include <thread>
 
 #include "checks.h"
@@ -111,19 +111,29 @@ std::string contractBroken(const HostFindings& total, const std::string& check) 
 }
 
 double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
-    auto started = std::make_shared<std::atomic<bool>>(false);
-    std::promise<void> returned;
-    const std::future<void> done = returned.get_future();
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool started = false;
+        bool returned = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
     const auto start = std::chrono::steady_clock::now();
-    std::thread([plugin = instance.plugin, dispose, started,
-                 returned = std::move(returned)]() mutable {
-        *started = true;
+    std::thread([plugin = instance.plugin, dispose, outcome]() mutable {
+        {
+            std::lock_guard lock(outcome->mutex);
+            outcome->started = true;
+        }
         dispose ? static_cast<void>(plugin.dispose()) : static_cast<void>(plugin.release());
-        returned.set_value();
+        std::lock_guard lock(outcome->mutex);
+        outcome->returned = true;
+        outcome->done.notify_all();
     }).detach();
-    if (done.wait_for(std::chrono::milliseconds(limitMs)) != std::future_status::ready) {
+    std::unique_lock lock(outcome->mutex);
+    if (!outcome->done.wait_for(lock, std::chrono::milliseconds(limitMs),
+                                [&] { return outcome->returned; })) {
         run_.hung = true;
-        return *started ? -1 : -2;
+        return outcome->started ? -1 : -2;
     }
     const double taken = millisecondsSince(start);
     instance.host->markReleased();

@@ -7,8 +7,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
-
-#include "service/http_result.h"
+#include <utility>
 
 namespace validator {
 
@@ -27,9 +26,9 @@ public:
     nlohmann::json accounts();
 
 private:
-    // One exchange through the plug-in's own transport, without a key.
-    HttpResult exchange(const std::string& method, const std::string& path,
-                        const std::string& body);
+    // The reply's status code (0: no reply) and body.
+    std::pair<int, std::string> exchange(const std::string& method, const std::string& path,
+                                         const std::string& body);
 
     int port_ = 0;
 };
