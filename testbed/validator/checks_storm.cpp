@@ -7,7 +7,6 @@
 // settle within two passes.
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include "checks.h"

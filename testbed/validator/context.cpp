@@ -2,7 +2,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <thread>
 
 #include "checks.h"
