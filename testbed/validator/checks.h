@@ -109,6 +109,8 @@ public:
     // Prints the result line of a selected check at once, so that a crash
     // keeps every line before it, and counts it.
     void report(const std::string& name, bool passed, const std::string& text);
+    // The same for a check that found `fault` (it passed when that is empty).
+    void reportFault(const std::string& name, const std::string& fault, const std::string& passed);
     bool reported(const std::string& name) const;
 
     // A random source of the group's own, from the run's seed.

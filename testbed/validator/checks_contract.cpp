@@ -106,18 +106,12 @@ bool sameInterface(const InterfaceRecord& a, const InterfaceRecord& b) {
     return a.kind == b.kind && a.xml == b.xml && a.image == b.image && a.imageSize == b.imageSize;
 }
 
-// A record check's line: its fault, else calls that gave other pointers, else `passed`.
-void reportRecord(Context& context, const char* name, const std::string& fault, int differ,
-                  const std::string& passed) {
-    if (!fault.empty()) {
-        context.report(name, false, fault);
-        return;
+// A record check's fault: its own, else calls that gave other pointers.
+std::string recordFault(const std::string& fault, int differ) {
+    if (!fault.empty() || differ == 0) {
+        return fault;
     }
-    if (differ > 0) {
-        context.report(name, false, std::to_string(differ) + " of 800 calls gave other pointers");
-        return;
-    }
-    context.report(name, true, passed);
+    return std::to_string(differ) + " of 800 calls gave other pointers";
 }
 
 void records(Context& context) {
@@ -139,16 +133,17 @@ void records(Context& context) {
     skinDiffer += disagreements(instance, skin, &PluginObject::getUserInterface, sameInterface);
     context.timedRelease(instance, false, 2000);
 
-    reportRecord(context, "records.information",
-                 infoResult == 0 ? informationFault(info) : "no information record", infoDiffer,
-                 "800 calls from 4 threads, before and after OnLoad: the same pointers and values");
+    context.reportFault(
+        "records.information",
+        recordFault(infoResult == 0 ? informationFault(info) : "no information record", infoDiffer),
+        "800 calls from 4 threads, before and after OnLoad: the same pointers and values");
     const std::string skinFault = skinResult == 0 ? interfaceFault(skin) : "no interface record";
-    reportRecord(context, "records.interface", skinFault, skinDiffer,
-                 skinFault.empty()
-                     ? "800 calls, same pointers; PNG of " + std::to_string(skin.imageSize) +
-                           " bytes ends with IEND at that length; XML of " +
-                           std::to_string(std::strlen(skin.xml)) + " bytes, NUL-terminated"
-                     : "");
+    context.reportFault("records.interface", recordFault(skinFault, skinDiffer),
+                        skinFault.empty()
+                            ? "800 calls, same pointers; PNG of " + std::to_string(skin.imageSize) +
+                                  " bytes ends with IEND at that length; XML of " +
+                                  std::to_string(std::strlen(skin.xml)) + " bytes, NUL-terminated"
+                            : "");
 }
 
 void factoryChecks(Context& context) {

@@ -118,12 +118,7 @@ void runHostAnswerChecks(Context& context) {
                        " s; status \"" + status + "\"; released in " + formatMs(releaseMs));
 
     int posts = 0, strict = 0;
-    const nlohmann::json requests = context.service.requests();
-    for (const auto& request : requests.is_array() ? requests : nlohmann::json::array()) {
-        if (request.value("method", "") != "POST" ||
-            request["headers"].value("Authorization", "") != "Bearer " + key) {
-            continue;
-        }
+    for (const auto& request : context.service.requests(key, "POST")) {
         ++posts;
         const nlohmann::json body =
             nlohmann::json::parse(request.value("body", ""), nullptr, false);

@@ -30,6 +30,23 @@ bool hasOnlyOwnPlay(const nlohmann::json& accounts, int i) {
            history[0].value("count", 0) == 1;
 }
 
+std::string ownPlaysFault(const nlohmann::json& accounts, double tookMs, int released) {
+    if (tookMs < 0) {
+        return "not every account got a play within 60 s";
+    }
+    int own = 0;
+    for (int i = 0; i < kObjects; ++i) {
+        own += accounts.is_object() && hasOnlyOwnPlay(accounts, i);
+    }
+    if (own < kObjects) {
+        return std::to_string(kObjects - own) + " accounts got other plays than their own";
+    }
+    if (released < kObjects) {
+        return std::to_string(kObjects - released) + " objects not released within 35 s";
+    }
+    return {};
+}
+
 void runInstanceChecks(Context& context) {
     std::vector<Instance> instances;
     for (int i = 0; i < kObjects; ++i) {
@@ -54,22 +71,15 @@ void runInstanceChecks(Context& context) {
     // A late second play would show a fault too: look once more after a pass.
     waitFor([] { return false; }, 2500);
     accounts = context.service.accounts();
-    int own = 0;
-    for (int i = 0; i < kObjects; ++i) {
-        own += accounts.is_object() && hasOnlyOwnPlay(accounts, i);
-    }
     int released = 0;
     for (Instance& instance : instances) {
         released += instance && context.timedRelease(instance, false, 35000) >= 0;
     }
-    context.report("instances.own_plays", tookMs >= 0 && own == kObjects && released == kObjects,
-                   tookMs < 0 ? "not every account got a play within 60 s"
-                   : own < kObjects
-                       ? std::to_string(kObjects - own) + " accounts got other plays than their own"
-                       : std::to_string(kObjects) +
-                             " objects at once; each account got exactly its own play, the last "
-                             "after " +
-                             formatMs(tookMs) + "; all released");
+    context.reportFault("instances.own_plays", ownPlaysFault(accounts, tookMs, released),
+                        std::to_string(kObjects) +
+                            " objects at once; each account got exactly its own play, the last "
+                            "after " +
+                            formatMs(tookMs) + "; all released");
 
     std::set<uint64_t> workers;
     int queries = 0, strays = 0;

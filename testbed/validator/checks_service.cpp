@@ -50,15 +50,6 @@ bool accountHas(Context& context, const std::string& account, const std::string&
     return false;
 }
 
-int getsWithKey(Context& context, const std::string& key) {
-    int gets = 0;
-    for (const auto& request : context.service.requests()) {
-        gets += request.value("method", "") == "GET" &&
-                request["headers"].value("Authorization", "") == "Bearer " + key;
-    }
-    return gets;
-}
-
 // The play meets the broken reply; a play the outcome keeps must arrive later.
 void keep(Context& context, const std::string& reply, int number, Outcome& outcome) {
     const std::string key = keyFor("Keep", number);
@@ -83,9 +74,9 @@ void keep(Context& context, const std::string& reply, int number, Outcome& outco
     context.service.setReply(key, "forward");
     const bool taken = after.find(expected::kSent) != std::string::npos;
     const bool redirect = reply.compare(0, 8, "redirect") == 0;
-    if (redirect && (taken || getsWithKey(context, key) != 1)) {
+    if (redirect && (taken || context.service.requests(key, "GET").size() != 1)) {
         outcome.keepText = "the redirect was followed: \"" + after + "\", " +
-                           std::to_string(getsWithKey(context, key)) +
+                           std::to_string(context.service.requests(key, "GET").size()) +
                            " GETs bearing the key reached the stand-in";
     } else if (taken) {
         outcome.keepOk = true;

@@ -39,6 +39,11 @@ void Context::report(const std::string& name, bool passed, const std::string& te
     std::fflush(stdout);
 }
 
+void Context::reportFault(const std::string& name, const std::string& fault,
+                          const std::string& passed) {
+    report(name, fault.empty(), fault.empty() ? passed : fault);
+}
+
 bool Context::reported(const std::string& name) const {
     std::lock_guard lock(run_.mutex);
     return run_.reported.count(name) != 0;

@@ -76,10 +76,8 @@ void runGroup(const Context& run, const CheckGroup& group) {
     for (const Check& check : group.checks) {
         if (check.name == contract && context.wants(contract)) {
             const std::vector<HostFindings> own = context.findings(true);
-            const std::string broken = contractBroken(sumOf(own));
-            context.report(
-                contract, broken.empty(),
-                broken.empty() ? std::to_string(own.size()) + " objects, contract kept" : broken);
+            context.reportFault(contract, contractBroken(sumOf(own)),
+                                std::to_string(own.size()) + " objects, contract kept");
         }
     }
 }

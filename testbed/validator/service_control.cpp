@@ -50,8 +50,16 @@ int ServiceControl::requestsWithKey(const std::string& key) {
     return status == 200 ? std::atoi(body.c_str()) : -1;
 }
 
-nlohmann::json ServiceControl::requests() {
-    return jsonOf(exchange("GET", "/_test/requests", ""));
+nlohmann::json ServiceControl::requests(const std::string& key, const std::string& method) {
+    nlohmann::json all = jsonOf(exchange("GET", "/_test/requests", ""));
+    nlohmann::json bearing = nlohmann::json::array();
+    for (const auto& request : all.is_array() ? all : nlohmann::json::array()) {
+        if (request.value("method", "") == method &&
+            request["headers"].value("Authorization", "") == "Bearer " + key) {
+            bearing.push_back(request);
+        }
+    }
+    return bearing;
 }
 
 nlohmann::json ServiceControl::accounts() {

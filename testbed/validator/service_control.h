@@ -20,8 +20,9 @@ public:
     bool addAccount(const std::string& key, const std::string& name);
     bool setReply(const std::string& key, const std::string& replyName);
     int requestsWithKey(const std::string& key);
-    // The stand-in's record of requests ({"method","headers","body",...}).
-    nlohmann::json requests();
+    // The stand-in's record of the requests that bore `key` and used
+    // `method` ({"method","headers","body",...}); empty when unreadable.
+    nlohmann::json requests(const std::string& key, const std::string& method);
     // The stand-in's accounts: name -> {"history":[...],"upNext":[...]}.
     nlohmann::json accounts();
 
