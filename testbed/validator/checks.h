@@ -17,6 +17,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dj_set.h"
@@ -87,6 +88,7 @@ struct RunState {
     std::mutex mutex;
     std::deque<std::pair<std::string, std::unique_ptr<FakeHost>>> hosts;
     std::set<std::string> reported;
+    std::vector<std::thread> unreturnedCalls;  // never joined: the run ends without unwinding
     int passed = 0;
     int failed = 0;
     std::atomic<bool> hung{false};

@@ -123,7 +123,11 @@ double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
     };
     auto outcome = std::make_shared<Outcome>();
     const auto start = std::chrono::steady_clock::now();
-    std::thread([plugin = instance.plugin, dispose, outcome]() mutable {
+    // Never detached: winpthreads' detach races a short thread's own start
+    // and end, and under Wine a run of them soon calls a freed thread's
+    // function. A call that returns is joined; one that does not keeps its
+    // thread to the end of the run, which then leaves without unwinding.
+    std::thread caller([plugin = instance.plugin, dispose, outcome]() mutable {
         {
             std::lock_guard lock(outcome->mutex);
             outcome->started = true;
@@ -132,13 +136,19 @@ double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
         std::lock_guard lock(outcome->mutex);
         outcome->returned = true;
         outcome->done.notify_all();
-    }).detach();
+    });
     std::unique_lock lock(outcome->mutex);
     if (!outcome->done.wait_for(lock, std::chrono::milliseconds(limitMs),
                                 [&] { return outcome->returned; })) {
+        const double result = outcome->started ? -1 : -2;
+        lock.unlock();
+        std::lock_guard runLock(run_.mutex);
         run_.hung = true;
-        return outcome->started ? -1 : -2;
+        run_.unreturnedCalls.push_back(std::move(caller));
+        return result;
     }
+    lock.unlock();
+    caller.join();
     const double taken = millisecondsSince(start);
     instance.host->markReleased();
     instance.plugin = PluginObject();
