@@ -105,15 +105,11 @@ void storm(Context& context, Instance& instance, const std::string& key) {
     for (auto& thread : threads) {
         thread.join();
     }
-    if (!fault.empty()) {
-        context.report("storm.guarded_buffers", false, fault);
-        return;
-    }
-    context.report("storm.guarded_buffers", true,
-                   std::to_string(calls.load()) + " calls from 4 threads in " +
-                       std::to_string(seconds) +
-                       " s, ids declared, undeclared and negative, sizes -5 to 1024: nothing "
-                       "written past the size, every answer as specified");
+    context.reportFault("storm.guarded_buffers", fault,
+                        std::to_string(calls.load()) + " calls from 4 threads in " +
+                            std::to_string(seconds) +
+                            " s, ids declared, undeclared and negative, sizes -5 to 1024: "
+                            "nothing written past the size, every answer as specified");
 }
 
 // The DJ ends it: the key typed in, a paste that finds no key (its message
