@@ -251,16 +251,9 @@ void StandInService::installRoutes() {
     });
 
     // Test control: the record, the accounts, more keys, scripted faults, a reset.
-    server.Get("/_test/requests", [&state](const httplib::Request& req, httplib::Response& res) {
+    server.Get("/_test/requests", [&state](const httplib::Request&, httplib::Response& res) {
         std::lock_guard lock(state.mutex);
-        const size_t last =
-            req.has_param("last") ? std::stoul(req.get_param_value("last")) : state.requests.size();
-        json tail = json::array();
-        for (size_t i = state.requests.size() - std::min(last, state.requests.size());
-             i < state.requests.size(); ++i) {
-            tail.push_back(state.requests[i]);
-        }
-        replyJson(res, 200, tail);
+        replyJson(res, 200, state.requests);
     });
     server.Get("/_test/accounts", [&state](const httplib::Request&, httplib::Response& res) {
         std::lock_guard lock(state.mutex);
