@@ -74,9 +74,9 @@ void keep(Context& context, const std::string& reply, int number, Outcome& outco
     context.service.setReply(key, "forward");
     const bool taken = after.find(expected::kSent) != std::string::npos;
     const bool redirect = reply.compare(0, 8, "redirect") == 0;
-    if (redirect && (taken || context.service.requests(key, "GET").size() != 1)) {
-        outcome.keepText = "the redirect was followed: \"" + after + "\", " +
-                           std::to_string(context.service.requests(key, "GET").size()) +
+    const size_t gets = redirect ? context.service.requests(key, "GET").size() : 1;
+    if (redirect && (taken || gets != 1)) {
+        outcome.keepText = "the redirect was followed: \"" + after + "\", " + std::to_string(gets) +
                            " GETs bearing the key reached the stand-in";
     } else if (taken) {
         outcome.keepOk = true;
