@@ -51,9 +51,12 @@ int ServiceControl::requestsWithKey(const std::string& key) {
 }
 
 nlohmann::json ServiceControl::requests(const std::string& key, const std::string& method) {
-    nlohmann::json all = jsonOf(exchange("GET", "/_test/requests", ""));
+    const nlohmann::json all = jsonOf(exchange("GET", "/_test/requests", ""));
     nlohmann::json bearing = nlohmann::json::array();
-    for (const auto& request : all.is_array() ? all : nlohmann::json::array()) {
+    if (!all.is_array()) {
+        return bearing;
+    }
+    for (const auto& request : all) {
         if (request.value("method", "") == method &&
             request["headers"].value("Authorization", "") == "Bearer " + key) {
             bearing.push_back(request);
