@@ -127,8 +127,9 @@ public:
     std::vector<HostFindings> findings(bool ownGroupOnly) const;
 
     // Release (or the disposal slot) on a thread of its own, waited for up to
-    // `limitMs`: the milliseconds it took, or -1 when it had not returned (-2
-    // when the thread to make the call never even started). A call that
+    // `limitMs`: the milliseconds the call took, timed around the call alone
+    // (not the thread's start, nor our wake), or -1 when it had not returned
+    // (-2 when the thread to make the call never even started). A call that
     // never returns leaves the run marked as hung.
     double timedRelease(Instance& instance, bool dispose, int limitMs);
     bool hung() const { return run_.hung; }

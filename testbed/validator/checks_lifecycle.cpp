@@ -2,6 +2,9 @@
 // loaded, in the worker's initial wait, inside a pass (the host holding a
 // query), inside an exchange the service holds, and through the disposal
 // slot. Afterwards the process must have its threads, handles and memory back.
+// Release is judged on its own part of the wait: while the host holds its
+// query, or the service its reply, the plug-in can only wait for them, so
+// that time is not counted against it.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -20,7 +23,7 @@ enum class Moment { Unloaded, InitialWait, InsidePass, HeldExchange, Disposal };
 struct MomentInfo {
     const char* name;
     const char* what;
-    double boundMs;     // Release must return within this
+    double boundMs;     // Release must return within this, past any hold of ours
     const char* calls;  // what the host may hear from the object meanwhile
 };
 
@@ -29,31 +32,38 @@ const std::map<Moment, MomentInfo> kMoments = {
     {Moment::InitialWait,
      {"lifecycle.initial_wait_release", "in the initial wait", 200, "no query"}},
     {Moment::InsidePass,
-     {"lifecycle.release_inside_pass", "inside a pass, the host holding a query", 1600, ""}},
+     {"lifecycle.release_inside_pass", "inside a pass, the host holding a query", 1000, ""}},
     {Moment::HeldExchange,
-     {"lifecycle.release_inside_held_exchange", "inside an exchange held 2 s", 3000, ""}},
+     {"lifecycle.release_inside_held_exchange", "inside an exchange held 2 s", 1000, ""}},
     {Moment::Disposal, {"lifecycle.disposal_slot", "through the disposal slot", 200, "no query"}},
 };
 
 struct Tally {
     int cycles = 0;
     double maxMs = 0;
+    double longestCallMs = 0;
     std::string fault;
 };
 
-// One cycle; a reason when it went wrong, else empty. `releaseMs` is set.
+using Clock = std::chrono::steady_clock;
+
+// One cycle; a reason when it went wrong, else empty. `releaseMs` is set to
+// the call's length and `ownMs` to the part of it after our own hold ended.
 std::string cycle(Context& context, Moment moment, int number, std::mt19937_64& random,
-                  double& releaseMs) {
+                  double& releaseMs, double& ownMs) {
     const std::string key = keyFor("Cycle", number);
     // Shared with the script, which the worker may still run after a hang.
     auto entered = std::make_shared<std::atomic<bool>>(false);
+    auto holdEnds = std::make_shared<std::atomic<Clock::rep>>(0);
     HostScript script = steadyDeck("Cycle title", "Cycle artist");
     if (moment == Moment::InsidePass) {
         const int holdMs = 100 + static_cast<int>(random() % 500);
         auto inner = script.number;
-        script.number = [inner, holdMs, entered](const std::string& command, double* value) {
+        script.number = [inner, holdMs, entered, holdEnds](const std::string& command,
+                                                           double* value) {
             if (command == "deck 1 loaded" && !entered->exchange(true)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+                *holdEnds = Clock::now().time_since_epoch().count();
             }
             return inner(command, value);
         };
@@ -82,9 +92,16 @@ std::string cycle(Context& context, Moment moment, int number, std::mt19937_64& 
             context.timedRelease(instance, false, 35000);
             return "no exchange reached the service within 10 s";
         }
+        // The service answers 2 s after the request came, which was at most
+        // now.
+        *holdEnds = (Clock::now() + std::chrono::seconds(2)).time_since_epoch().count();
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 1500));
     }
+    const auto called = Clock::now();
     releaseMs = context.timedRelease(instance, moment == Moment::Disposal, 35000);
+    const Clock::time_point holdEnd{Clock::duration(holdEnds->load())};
+    ownMs = releaseMs -
+            std::max(0.0, std::chrono::duration<double, std::milli>(holdEnd - called).count());
     const HostFindings found = instance.host->findings();
     if (releaseMs == -2) {
         return "the validator's thread to call Release did not start within 35 s";
@@ -92,8 +109,9 @@ std::string cycle(Context& context, Moment moment, int number, std::mt19937_64& 
     if (releaseMs < 0) {
         return "Release had not returned after 35 s";
     }
-    if (releaseMs > kMoments.at(moment).boundMs) {
-        return "Release took " + formatMs(releaseMs);
+    if (ownMs > kMoments.at(moment).boundMs) {
+        return "Release took " + formatMs(releaseMs) + ", " + formatMs(ownMs) +
+               " after our hold ended";
     }
     if (moment == Moment::Unloaded && (found.declares > 0 || found.queries > 0)) {
         return "an object never loaded called its host";
@@ -112,8 +130,8 @@ void runLifecycleChecks(Context& context) {
     // for the process's life (the HTTP stack, thread pools).
     auto warmRandom = context.random("lifecycle.warm");
     double ignored = 0;
-    cycle(context, Moment::HeldExchange, -1, warmRandom, ignored);
-    cycle(context, Moment::InsidePass, -2, warmRandom, ignored);
+    cycle(context, Moment::HeldExchange, -1, warmRandom, ignored, ignored);
+    cycle(context, Moment::InsidePass, -2, warmRandom, ignored, ignored);
     const Resources before = measureResources();
 
     std::mutex mutex;
@@ -127,11 +145,13 @@ void runLifecycleChecks(Context& context) {
                     auto random = context.random("lifecycle." + std::to_string(n));
                     const auto moment = static_cast<Moment>(random() % kMoments.size());
                     double releaseMs = 0;
-                    const std::string fault = cycle(context, moment, n, random, releaseMs);
+                    double ownMs = 0;
+                    const std::string fault = cycle(context, moment, n, random, releaseMs, ownMs);
                     std::lock_guard lock(mutex);
                     Tally& tally = tallies[moment];
                     ++tally.cycles;
-                    tally.maxMs = std::max(tally.maxMs, releaseMs);
+                    tally.maxMs = std::max(tally.maxMs, ownMs);
+                    tally.longestCallMs = std::max(tally.longestCallMs, releaseMs);
                     if (!fault.empty() && tally.fault.empty()) {
                         tally.fault = "cycle " + std::to_string(n) + ": " + fault;
                     }
@@ -152,8 +172,9 @@ void runLifecycleChecks(Context& context) {
                        !tally.fault.empty()
                            ? tally.fault
                            : std::to_string(tally.cycles) + " cycles " + info.what +
-                                 ", Release at most " + formatMs(tally.maxMs) + " (bound " +
-                                 formatMs(info.boundMs) + ")");
+                                 ", Release at most " + formatMs(tally.maxMs) +
+                                 " past our hold (bound " + formatMs(info.boundMs) +
+                                 "), the longest call " + formatMs(tally.longestCallMs));
     }
 
     std::string text;
@@ -168,7 +189,8 @@ std::vector<Check> lifecycleChecks() {
     for (const auto& [moment, info] : kMoments) {
         checks.push_back({info.name, 1, moment == Moment::Unloaded ? 0u : kNeedsService,
                           std::string("Release of an object ") + info.what + ": within " +
-                              formatMs(info.boundMs) + (*info.calls ? ", " : "") + info.calls});
+                              formatMs(info.boundMs) + " past any hold of ours" +
+                              (*info.calls ? ", " : "") + info.calls});
     }
     checks.push_back({"lifecycle.resources_back", 1, kNeedsService,
                       "after the cycles, threads, handles and memory back"});

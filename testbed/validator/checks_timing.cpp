@@ -5,8 +5,12 @@
 // millisecond or so, as a busy host's threads would, rather than spinning:
 // four spinning threads on two cores would time the scheduler, not the
 // plug-in. (Wine returns at once from shorter sleeps.)
-// Fresh objects are created and loaded meanwhile. The 99.9th percentile must
-// stay within 1 ms and the longest call within 20 ms.
+// Fresh objects are created and loaded meanwhile. Those light calls must keep
+// their 99.9th percentile within 1 ms and their longest within 20 ms. OnLoad,
+// which starts the object's worker thread, costs what the platform takes to
+// start one (about a millisecond under Wine, and far more on a busy
+// machine), so it is judged apart: every call within 20 ms of the longest
+// start of a thread of our own, timed beside it.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -22,11 +26,21 @@ namespace {
 
 constexpr double kPercentileBoundMs = 1.0;
 constexpr double kMaxBoundMs = 20.0;
+constexpr double kOnLoadBoundMs = 20.0;
+
+// Every timed call's duration in milliseconds, by kind, and the starts of
+// our own threads beside the OnLoad calls.
+struct Timings {
+    std::vector<double> light;
+    std::vector<double> onLoads;
+    std::vector<double> threadStarts;
+};
 
 // Calls into `stuck` from 4 threads for `seconds`, plus OnLoad on fresh
-// objects; every call's duration in milliseconds.
-std::vector<double> hammer(Context& context, Instance& stuck, int seconds) {
-    std::vector<std::vector<double>> perThread(5);
+// objects.
+Timings hammer(Context& context, Instance& stuck, int seconds) {
+    std::vector<std::vector<double>> perThread(4);
+    Timings timings;
     std::vector<std::thread> threads;
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (int t = 0; t < 4; ++t) {
@@ -67,7 +81,11 @@ std::vector<double> hammer(Context& context, Instance& stuck, int seconds) {
             Instance instance = context.create();
             const auto start = std::chrono::steady_clock::now();
             instance.plugin.onLoad();
-            perThread[4].push_back(millisecondsSince(start));
+            timings.onLoads.push_back(millisecondsSince(start));
+            const auto own = std::chrono::steady_clock::now();
+            std::thread floor([] {});
+            timings.threadStarts.push_back(millisecondsSince(own));
+            floor.join();
             fresh.push_back(instance);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
@@ -78,26 +96,34 @@ std::vector<double> hammer(Context& context, Instance& stuck, int seconds) {
     for (auto& thread : threads) {
         thread.join();
     }
-    std::vector<double> all;
     for (const auto& samples : perThread) {
-        all.insert(all.end(), samples.begin(), samples.end());
+        timings.light.insert(timings.light.end(), samples.begin(), samples.end());
     }
-    return all;
+    return timings;
 }
 
 void judge(Context& context, const std::string& name, const std::string& situation,
-           std::vector<double> samples) {
-    if (samples.empty()) {
+           Timings timings) {
+    std::vector<double>& light = timings.light;
+    std::vector<double>& onLoads = timings.onLoads;
+    if (light.empty() || onLoads.empty()) {
         context.report(name, false, "no calls were timed");
         return;
     }
-    std::sort(samples.begin(), samples.end());
-    const double p999 = samples[std::min(samples.size() - 1, samples.size() * 999 / 1000)];
-    const double max = samples.back();
-    const bool ok = p999 <= kPercentileBoundMs && max <= kMaxBoundMs;
+    std::sort(light.begin(), light.end());
+    std::sort(onLoads.begin(), onLoads.end());
+    const double p999 = light[std::min(light.size() - 1, light.size() * 999 / 1000)];
+    const double threadStart =
+        *std::max_element(timings.threadStarts.begin(), timings.threadStarts.end());
+    const bool ok = p999 <= kPercentileBoundMs && light.back() <= kMaxBoundMs &&
+                    onLoads.back() <= kOnLoadBoundMs + threadStart;
     context.report(name, ok,
-                   std::to_string(samples.size()) + " calls while " + situation + ": p99.9 " +
-                       formatMs(p999) + ", max " + formatMs(max) + " (bounds 1 ms, 20 ms)");
+                   std::to_string(light.size()) + " calls while " + situation + ": p99.9 " +
+                       formatMs(p999) + ", max " + formatMs(light.back()) +
+                       " (bounds 1 ms, 20 ms); " + std::to_string(onLoads.size()) +
+                       " OnLoad: median " + formatMs(onLoads[onLoads.size() / 2]) + ", max " +
+                       formatMs(onLoads.back()) + " (bound 20 ms past our longest thread start, " +
+                       formatMs(threadStart) + ")");
 }
 
 void runTimingChecks(Context& context) {
@@ -142,9 +168,11 @@ const CheckGroup kTimingGroup = {
     "timing",
     runTimingChecks,
     {{"timing.service_holds", 4, kNeedsService,
-      "host calls while the service holds the reply: 1 ms at p99.9, 20 ms at most"},
+      "host calls while the service holds the reply: 1 ms at p99.9, 20 ms at most; OnLoad "
+      "within 20 ms past a thread start of ours"},
      {"timing.host_blocks", 4, kNeedsService,
-      "host calls while the host's own query takes 5 s: 1 ms at p99.9, 20 ms at most"},
+      "host calls while the host's own query takes 5 s: 1 ms at p99.9, 20 ms at most; OnLoad "
+      "within 20 ms past a thread start of ours"},
      hostContract("timing", 4, kNeedsService)}};
 
 }  // namespace validator

@@ -120,9 +120,9 @@ double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
         std::condition_variable done;
         bool started = false;
         bool returned = false;
+        double callMs = 0;
     };
     auto outcome = std::make_shared<Outcome>();
-    const auto start = std::chrono::steady_clock::now();
     // Never detached: winpthreads' detach races a short thread's own start
     // and end, and under Wine a run of them soon calls a freed thread's
     // function. A call that returns is joined; one that does not keeps its
@@ -132,8 +132,11 @@ double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
             std::lock_guard lock(outcome->mutex);
             outcome->started = true;
         }
+        const auto called = std::chrono::steady_clock::now();
         dispose ? static_cast<void>(plugin.dispose()) : static_cast<void>(plugin.release());
+        const double callMs = millisecondsSince(called);
         std::lock_guard lock(outcome->mutex);
+        outcome->callMs = callMs;
         outcome->returned = true;
         outcome->done.notify_all();
     });
@@ -147,9 +150,9 @@ double Context::timedRelease(Instance& instance, bool dispose, int limitMs) {
         run_.unreturnedCalls.push_back(std::move(caller));
         return result;
     }
+    const double taken = outcome->callMs;
     lock.unlock();
     caller.join();
-    const double taken = millisecondsSince(start);
     instance.host->markReleased();
     instance.plugin = PluginObject();
     return taken;

@@ -5,9 +5,11 @@
 //   1  OnParameter queries the host (GetInfo) from the host's own thread;
 //   2  OnGetParameterString writes one byte past the size it was given;
 //   3  OnLoad leaks a thread that never ends, one per object;
-//   4  Release never returns.
+//   4  Release never returns;
+//   5  OnGetParameterString stalls for 2 ms once in every 200 calls.
 // Threads: as the real library's; the wrapper adds no state of its own but
 // the wrapped object.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +27,7 @@ struct Wrapper {
     void* hostInstance;
     void* callbacks;
     void* real;
+    std::atomic<int> stringCalls{0};
 };
 
 template <typename Result, typename... Args>
@@ -77,6 +80,12 @@ int32_t onParameter(Wrapper* self, int32_t id) {
 }
 
 int32_t getParameterString(Wrapper* self, int32_t id, char* out, int32_t size) {
+    if (PLANTED_FAULT == 5 && ++self->stringCalls % 200 == 0) {
+        // Busy: a platform's sleep may round a short wait either way.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+    }
     const int32_t result = forward<int32_t>(self, harness::kOnGetParameterString, id, out, size);
     if (PLANTED_FAULT == 2 && result == 0 && size > 0) {
         out[size] = '\0';
@@ -114,6 +123,6 @@ extern "C" PLANTED_EXPORT int32_t DllGetClassObject(const void* classId, const v
     if (result != 0) {
         return result;
     }
-    *object = new Wrapper{kTable, nullptr, nullptr, made};
+    *object = new Wrapper{kTable, nullptr, nullptr, made, {}};
     return 0;
 }
