@@ -7,10 +7,11 @@
 #   neither    no VirtualDJ folder yet: %LOCALAPPDATA%\VirtualDJ is used
 #   both       both: the plug-in goes into each
 # In each, a silent install puts the release DLL into exactly the expected
-# folders; a loopback build installed over it by the same kind of setup is
+# folders and the third-party notices, with winpthreads' licence, into the
+# plug-in's own folder outside VirtualDJ's; a loopback build installed over it by the same kind of setup is
 # loaded by the stand-in host from the first of them and publishes a play;
-# a silent uninstall removes every copy, every uninstaller and the entry, and
-# leaves the settings file byte-identical. In "documents" also every value of
+# a silent uninstall removes every copy, every uninstaller, the notices and
+# the entry, and leaves the settings file byte-identical. In "documents" also every value of
 # the uninstall entry; in "documents" and "both", a setup run while a copy is
 # loaded fails and leaves every installed file whole.
 # Usage: check_installer.sh SETUP LOOPBACK_SETUP RELEASE_DLL HOST SERVICE PORT WORK VERSION
@@ -79,6 +80,9 @@ scenario() (
     for home in "${absent[@]}"; do
         [ ! -e "$(plugin "$home")" ] || fail "a copy went into $(windows_path "$home")"
     done
+    notices="$user_dir/AppData/Local/Orvalink Now Playing/THIRD-PARTY-NOTICES.txt"
+    grep -q -F "Files: mingw-w64-libraries/winpthreads/*" "$notices" ||
+        fail "no notices with winpthreads' licence in $(windows_path "$(dirname "$notices")")"
     first=$(plugin "${expected[0]}")
     if [ "$name" = documents ]; then
         registered=$("$wine" reg query "$entry" 2>/dev/null | tr -d '\r')
@@ -132,6 +136,7 @@ scenario() (
         [ ! -e "$(plugin "$home")" ] || fail "a DLL is still in $(windows_path "$home")"
         [ ! -e "$(dirname "$(plugin "$home")")/$uninstaller" ] || fail "an uninstaller is still there"
     done
+    [ ! -e "$(dirname "$notices")" ] || fail "the notices' folder is still there"
     "$wine" reg query "$entry" >/dev/null 2>&1 && fail "the uninstall entry is still there"
     [ "$(digest "$settings")" = "$settings_digest" ] || fail "the settings file changed"
     echo "$name: passed"

@@ -2,7 +2,8 @@
 # Signing a release in one step, with a throwaway self-signed code-signing
 # certificate made here (never kept): scripts/sign-release builds it, and the
 # DLL inside the zip, the setup program and the uninstaller the setup writes
-# must each verify against that certificate.
+# must each verify against that certificate; the zip carries the
+# third-party notices.
 # Usage: check_signing.sh SOURCE_DIR WORK
 set -euo pipefail
 source_dir=$1 work=$2
@@ -35,6 +36,8 @@ verify() {
     echo "  $2: signed, verified"
 }
 unzip -q -o "$zip" -d unpacked
+grep -q -F "Files: mingw-w64-libraries/winpthreads/*" unpacked/*/THIRD-PARTY-NOTICES.txt ||
+    fail "the zip carries no notices with winpthreads' licence"
 verify unpacked/*/"Orvalink Now Playing.dll" DLL
 verify "$setup" "setup program"
 

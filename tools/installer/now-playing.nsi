@@ -8,10 +8,14 @@
 ; that exists, or into the first when neither does yet, and records every
 ; copy so that the uninstaller removes exactly those. A DJ whose VirtualDJ
 ; folder is elsewhere picks it on the folder page (or passes /D=FOLDER), and
-; then only that folder is used. Needs no administrator rights. Never
-; touches the settings in %APPDATA%\Orvalink.
+; then only that folder is used. The third-party notices go into a folder
+; of the plug-in's own, %LOCALAPPDATA%\Orvalink Now Playing, since
+; VirtualDJ's plug-in folders are for plug-ins. Needs no administrator
+; rights. Never touches the settings in %APPDATA%\Orvalink.
 ;
-; makensis -DVERSION=<version> -DDLL=path\to\dll -DWELCOME=welcome.bmp -DOUTFILE=setup.exe now-playing.nsi
+; makensis -DVERSION=<version> -DDLL=path\to\dll -DNOTICES=notices.txt
+;          -DWELCOME=welcome.bmp -DSIZES=sizes.nsh -DOUTFILE=setup.exe now-playing.nsi
+; (sizes.nsh defines PLUGIN_KB and NOTICES_KB, the two files' sizes.)
 ; Both the setup program and its uninstaller take /S for a silent run.
 
 ; The plug-in is for 64-bit Windows only, and so is its setup program.
@@ -23,6 +27,7 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include "${SIZES}"
 
 !define PRODUCT "Orvalink Now Playing"
 !define PLUGIN_FILE "Orvalink Now Playing.dll"
@@ -31,6 +36,8 @@ ManifestDPIAware true
 ; One value per installed copy, named by its folder.
 !define COPIES_KEY "${UNINSTALL_KEY}\Copies"
 !define AUTOSTART "Plugins64\AutoStart"
+!define NOTICES_FILE "THIRD-PARTY-NOTICES.txt"
+!define NOTICES_FOLDER "$LOCALAPPDATA\${PRODUCT}"
 
 ; Where the plug-in goes: $INSTDIR, and $SecondFolder too when VirtualDJ has
 ; a home folder in both places and the DJ kept the folder offered.
@@ -123,7 +130,9 @@ Function .onInit
     ${If} $SecondFolder != ""
         StrCpy $FolderText "VirtualDJ has a folder in two places on this PC, so the plug-in goes into this one and into $SecondFolder. Pick another folder only if your VirtualDJ folder is somewhere else."
     ${EndIf}
+    Call CountSpace
 FunctionEnd
+
 
 ; A folder the DJ picked is the only one used.
 Function FolderChosen
@@ -159,7 +168,7 @@ cancelled:
     Quit
 FunctionEnd
 
-Section "Install"
+Section "Install" INSTALL_SECTION
     ; Every copy is checked before any is written, so a running VirtualDJ
     ; leaves every installed plug-in as it was.
     StrCpy $Folder $INSTDIR
@@ -175,6 +184,8 @@ Section "Install"
         Call InstallCopy
     ${EndIf}
 
+    SetOutPath "${NOTICES_FOLDER}"
+    File "/oname=${NOTICES_FOLDER}\${NOTICES_FILE}" "${NOTICES}"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
     ${GetSize} "$INSTDIR" "/M=${PLUGIN_FILE} /S=0K /G=0" $1 $2 $3
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -188,6 +199,21 @@ Section "Install"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
+
+; The space the install takes, as the folder page shows it: each copy of the
+; plug-in, the notices, and the uninstaller, whose size only the setup
+; program itself knows.
+Function CountSpace
+    InitPluginsDir
+    WriteUninstaller "$PLUGINSDIR\${UNINSTALLER}"
+    ${GetSize} "$PLUGINSDIR" "/M=${UNINSTALLER} /S=0K /G=0" $0 $1 $2
+    IntOp $0 $0 + ${PLUGIN_KB}
+    ${If} $SecondFolder != ""
+        IntOp $0 $0 + ${PLUGIN_KB}
+    ${EndIf}
+    IntOp $0 $0 + ${NOTICES_KB}
+    SectionSetSize ${INSTALL_SECTION} $0
+FunctionEnd
 
 ; Removes every recorded copy, and the uninstaller where one was written;
 ; with none recorded (a setup older than the record), the copy beside it.
@@ -222,5 +248,7 @@ Section "Uninstall"
         DeleteRegValue HKCU "${COPIES_KEY}" "$Folder"
     ${Loop}
     Delete "$INSTDIR\${UNINSTALLER}"
+    Delete "${NOTICES_FOLDER}\${NOTICES_FILE}"
+    RMDir "${NOTICES_FOLDER}"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
