@@ -118,7 +118,15 @@ scenario() (
         "$wine" "$host" --plugin "$(windows_path "$held")" --set "Z:${dir//\//\\}\\hold.set" \
             >"$dir/hold.log" 2>&1 &
         holder=$!
-        for _ in $(seq 100); do grep -q 'declared parameter 3' "$dir/hold.log" && break; sleep 0.1; done
+        # Loading under Wine beside the other scenarios can take seconds: wait
+        # for it (a minute at most), and never judge the setup without it.
+        for _ in $(seq 600); do
+            grep -q 'declared parameter 3' "$dir/hold.log" && break
+            kill -0 "$holder" 2>/dev/null || break
+            sleep 0.1
+        done
+        grep -q 'declared parameter 3' "$dir/hold.log" ||
+            fail "the stand-in host did not load the plug-in: $(tail -n 5 "$dir/hold.log")"
         if "$wine" "$setup" /S; then fail "the setup succeeded over a loaded plug-in"; fi
         after_digests=$(for home in "${expected[@]}"; do digest "$(plugin "$home")"; done)
         [ "$after_digests" = "$before_digests" ] || fail "an installed plug-in's file changed"
