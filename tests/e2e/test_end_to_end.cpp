@@ -195,7 +195,12 @@ TEST_F(EndToEnd, TypedKeyPublishesAndTheSwitchPausesAndResumes) {
     EXPECT_LT(page.find("Strobe"), page.find("Midnight City"));  // newest first
 }
 
+// A set ends a few seconds past the latest moment its last send may come by
+// the worker's schedule: each wait ends at the first pass after it, up to a
+// period (2 s and the pass) late, and a busy machine adds to each pass.
 TEST_F(EndToEnd, PastedKeysFromNothingToRejectedToConnected) {
+    // Bob's key is verified in the pass after 5.5 s, about 7 s, where the
+    // play is first seen; it counts and goes out 20 s later: by about 30 s.
     const HostRun run = runSet(
         "0 load 1 Around the World|Daft Punk\n"
         "0 play 1\n"
@@ -206,7 +211,7 @@ TEST_F(EndToEnd, PastedKeysFromNothingToRejectedToConnected) {
         "5.5 paste here it is: " +
         kKeyBob +
         "\n"
-        "31 end\n");
+        "36 end\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const double noKey = run.firstAt("Copy your key on your Orvalink dashboard first");
     const double rejected = run.firstAt("That key didn't work. Make a new one on your dashboard");
@@ -265,6 +270,8 @@ TEST_F(EndToEnd, ServiceDownThenBackResendsAndTooManyRequestsDrops) {
     fault({{"count", 1}, {"reply", "close"}});  // after the back-off the service is down
     fault({{"count", 1}, {"status", 503}});     // and the retry 15 s later finds it failing
     fault({{"count", 1}});                      // then it is back
+    // Levels counts at about 23 s; 60 s of back-off and two of 15 s, each
+    // ending at the next pass, bring Pjanoo's send to between 113 and 121 s.
     const HostRun run = runSet(
         "0 load 1 Levels|Avicii\n"
         "0 play 1\n"
@@ -274,7 +281,7 @@ TEST_F(EndToEnd, ServiceDownThenBackResendsAndTooManyRequestsDrops) {
         "25 load 2 Pjanoo|Eric Prydz\n"
         "25 play 2\n"
         "25 stop 1\n"
-        "118 end\n");
+        "126 end\n");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const double down = run.firstAt("Can't reach Orvalink. Will resend");
     const double back = run.firstAt("Connected as DJ Ann \xC2\xB7 sent Pjanoo");
