@@ -8,7 +8,7 @@ void NowPlayingEngine::verifyKey() {
     std::string keyToCheck;
     {
         MutexLock lock(engineMutex);
-        if (!keyPending || key.empty() || retryAt > clock()) {
+        if (!keyPending || key.empty() || !retryDue()) {
             return;
         }
         keyToCheck = key;

@@ -18,3 +18,12 @@ std::string NowPlayingEngine::statusText() {
     MutexLock lock(engineMutex);
     return sendEnabled ? status : std::string(status::kPaused);
 }
+
+bool NowPlayingEngine::retryDue() {
+    const int64_t now = clock();
+    // Further ahead than any back-off sets it: the clock was set back.
+    if (retryAt - now > kRetryAfterTooMany) {
+        retryAt = now;
+    }
+    return retryAt <= now;
+}

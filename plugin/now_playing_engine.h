@@ -19,8 +19,19 @@
 #include "tracks/track.h"
 
 // One not-before time serves verification and sending: how far a failed
-// exchange pushes it ahead, in seconds.
+// exchange pushes it ahead, and how far a 429 does, in seconds. No back-off
+// sets it further ahead than the longer of the two.
 inline constexpr int64_t kRetryAfterFailure = 15;
+inline constexpr int64_t kRetryAfterTooMany = 60;
+
+// The clock is the calendar clock, which the PC may set back (a time service
+// correcting a fast clock, a DJ fixing it mid-set). A time stamp that then
+// lies ahead of the clock counts from now, so no wait outlasts the step.
+inline void notAheadOf(int64_t& stamp, int64_t now) {
+    if (stamp > now) {
+        stamp = now;
+    }
+}
 
 // Numeric host query: command text and the value out; true when the host answered.
 using HostNumberFunction = std::function<bool(const std::string& command, double& result)>;
@@ -72,6 +83,9 @@ struct NowPlayingEngine {
     Track current GUARDED_BY(engineMutex);
     std::vector<Track> playQueue GUARDED_BY(engineMutex);  // oldest first, at most 50
     int64_t retryAt GUARDED_BY(engineMutex) = 0;
+    // Set when a 429 dropped the queue that held `current`: a later accepted
+    // document without plays must not name it as sent. Cleared by the next play.
+    bool currentUndelivered GUARDED_BY(engineMutex) = false;
     std::vector<Track> recentPlays GUARDED_BY(engineMutex);  // oldest first, at most 10
     std::vector<Track> upNextPending GUARDED_BY(engineMutex);
     int64_t upNextPendingSince GUARDED_BY(engineMutex) = 0;
@@ -80,6 +94,8 @@ struct NowPlayingEngine {
     int64_t upNextSentAt GUARDED_BY(engineMutex) = 0;
 
 private:
+    // Under engineMutex: whether the back-off is over at the clock's reading.
+    bool retryDue() REQUIRES(engineMutex);
     bool askNumber(const std::string& command, double& value);
     std::vector<DeckState> scanDecks();
     void readUpNext(const std::vector<DeckState>& decks, const DeckState* onAir);

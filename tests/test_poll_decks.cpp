@@ -34,6 +34,11 @@ TEST_F(PollDecks, CountsTheReferenceSetRowByRow) {
         {122, [](ScriptedHost& h) { h.setDeck(2, true, "B"); }, 1, "", 100, {"A"}},
         {124, [](ScriptedHost& h) { h.setDeck(1, false, "A"); }, 2, "B", 124, {"A"}},
         {144, [](ScriptedHost& h) { h.unloadDeck(1); }, 2, "", 124, {"A", "B"}},
+        // The clock set back 596 s: C counts 20 s after the step, not 616 s.
+        {1000, [](ScriptedHost& h) { h.setDeck(2, true, "C"); }, 2, "C", 1000, {"A", "B"}},
+        {404, [](ScriptedHost&) {}, 2, "C", 404, {"A", "B"}},
+        {423, [](ScriptedHost&) {}, 2, "C", 404, {"A", "B"}},
+        {424, [](ScriptedHost&) {}, 2, "", 404, {"A", "B", "C"}},
     };
     for (const Row& row : rows) {
         row.decks(host);
@@ -48,9 +53,11 @@ TEST_F(PollDecks, CountsTheReferenceSetRowByRow) {
         }
         EXPECT_EQ(played, row.played);
     }
+    ASSERT_EQ(engine->playQueue.size(), 3u);
     EXPECT_EQ(engine->playQueue[0].playedAt, 100);
     EXPECT_EQ(engine->playQueue[1].playedAt, 124);
-    EXPECT_EQ(engine->current.title, "B");
+    EXPECT_EQ(engine->playQueue[2].playedAt, 404);
+    EXPECT_EQ(engine->current.title, "C");
 }
 
 TEST_F(PollDecks, OnAirDeckStaysWhileAudibleElseLowestPlayingDeck) {

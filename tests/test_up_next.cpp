@@ -50,6 +50,14 @@ TEST_F(UpNext, SettlesTheReferenceAutomixSetRowByRow) {
         {410, {"X", "Y"}, {"X", "Y"}, 100, {"X", "Y"}, 2},
         {414, {"Y", "Z"}, {"Y", "Z"}, 414, {"X", "Y"}, 2},
         {424, {"Y", "Z"}, {"Y", "Z"}, 414, {"Y", "Z"}, 3},
+        // The clock set back: the list read at 1000 settles 10 s after the
+        // step, and the 300-s resend counts from the step too.
+        {1000, {"V"}, {"V"}, 1000, {"Y", "Z"}, 3},
+        {404, {"V"}, {"V"}, 404, {"Y", "Z"}, 3},
+        {413, {"V"}, {"V"}, 404, {"Y", "Z"}, 3},
+        {414, {"V"}, {"V"}, 404, {"V"}, 4},
+        {200, {"V"}, {"V"}, 200, {"V"}, 4},
+        {500, {"V"}, {"V"}, 200, {"V"}, 5},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE("clock " + std::to_string(row.clock));
@@ -61,8 +69,8 @@ TEST_F(UpNext, SettlesTheReferenceAutomixSetRowByRow) {
         EXPECT_EQ(posted.size(), row.posts);
         EXPECT_FALSE(engine->upNextChanged);
     }
-    EXPECT_EQ(engine->upNextSentAt, 424);
-    EXPECT_EQ(posted.back(),
+    EXPECT_EQ(engine->upNextSentAt, 500);
+    EXPECT_EQ(posted[2],
               "{\"tracks\":[],\"upNext\":[{\"title\":\"Y\",\"artist\":\"Artist of Y\"},"
               "{\"title\":\"Z\",\"artist\":\"Artist of Z\"}]}");
 }

@@ -90,6 +90,7 @@ void NowPlayingEngine::countOnAirTrack(const DeckState* onAir) {
     }
     onAirDeck = onAir->deck;
     const int64_t now = clock();
+    notAheadOf(candidateSince, now);
     if (sameTrack(onAir->track, current)) {
         candidate = Track{};
         return;
@@ -104,6 +105,7 @@ void NowPlayingEngine::countOnAirTrack(const DeckState* onAir) {
     }
     const Track played{onAir->track.title, onAir->track.artist, candidateSince};
     current = played;
+    currentUndelivered = false;
     candidate = Track{};
     appendBounded(recentPlays, played, kRecentPlaysLimit);
     appendBounded(playQueue, played, kPlayQueueLimit);

@@ -70,6 +70,8 @@ std::vector<Track> NowPlayingEngine::readAutomixList() {
 void NowPlayingEngine::updateUpNext(std::vector<Track> list, int64_t settle) {
     MutexLock lock(engineMutex);
     const int64_t now = clock();
+    notAheadOf(upNextPendingSince, now);
+    notAheadOf(upNextSentAt, now);
     if (!sameTrackList(list, upNextPending)) {
         upNextPending = std::move(list);
         upNextPendingSince = now;
