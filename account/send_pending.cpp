@@ -5,12 +5,6 @@
 #include "plugin/now_playing_engine.h"
 #include "service/document.h"
 
-namespace {
-
-constexpr int64_t kRetryAfterTooMany = 60;
-
-}  // namespace
-
 void NowPlayingEngine::sendPending() {
     std::string keyToUse;
     std::string document;
@@ -18,7 +12,7 @@ void NowPlayingEngine::sendPending() {
     size_t sentCount = 0;
     {
         MutexLock lock(engineMutex);
-        if ((playQueue.empty() && !upNextChanged) || !keyVerified || retryAt > clock()) {
+        if ((playQueue.empty() && !upNextChanged) || !keyVerified || !retryDue()) {
             return;
         }
         keyToUse = key;
@@ -37,13 +31,16 @@ void NowPlayingEngine::sendPending() {
             upNextChanged = false;
             upNextSentAt = clock();
         }
-        if (!current.title.empty()) {
+        // Only a document that carried plays, or a `current` that got through
+        // before, makes the status name it as sent.
+        if (!current.title.empty() && (sentCount > 0 || !currentUndelivered)) {
             status = status::kConnectedAs + accountName + status::kSentSeparator + current.title;
         }
     } else if (reply.statusCode == 401) {
         keyVerified = false;
         status = status::kKeyStopped;
     } else if (reply.statusCode == 429) {
+        currentUndelivered = currentUndelivered || !playQueue.empty();
         playQueue.clear();
         upNextChanged = false;
         retryAt = clock() + kRetryAfterTooMany;

@@ -213,6 +213,33 @@ TEST_F(Outcomes, SuccessfulUpNextOnlySendKeepsThePreviousStatus) {
     EXPECT_EQ(engine->statusText(), "Can't reach Orvalink. Will resend");
     EXPECT_FALSE(engine->upNextChanged);
     EXPECT_EQ(engine->upNextSentAt, 2);
+
+    // Nor while the play that counted was dropped by a 429.
+    host.setDeck(1, true, "Song", "Band");
+    replies = {{429, ""}};
+    tickAt(20);
+    engine->upNextChanged = true;
+    tickAt(80);
+    EXPECT_EQ(calls.size(), 3u);
+    EXPECT_EQ(engine->statusText(), "Can't reach Orvalink. Will resend");
+}
+
+// The calendar clock set back after a failure: the back-off is over at the
+// next pass, for sending and verifying alike.
+TEST_F(Outcomes, ClockSetBackEndsTheBackOffAtTheNextPass) {
+    connect();
+    replies = {{500, ""}};
+    tickAt(1000);  // "Song" counts; its send fails
+    tickAt(404);
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(engine->playQueue.empty());
+
+    engine->setKey(kKeyB);
+    replies = {{0, ""}};
+    tickAt(1000);
+    tickAt(404);
+    EXPECT_EQ(calls.back(), (Call{"GET", kKeyB, ""}));
+    EXPECT_EQ(engine->statusText(), "Connected as Ann");
 }
 
 }  // namespace
