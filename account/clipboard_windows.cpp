@@ -33,20 +33,58 @@ std::string wideToUtf8(const wchar_t* text, size_t units) {
     return utf8;
 }
 
+// The clipboard, open for as long as this lives. It closes on every way out,
+// a failed allocation included: left open, no program on the PC could copy or
+// paste until the host exits.
+class OpenClipboardScope {
+public:
+    OpenClipboardScope() : open_(OpenClipboard(nullptr) != 0) {}
+    ~OpenClipboardScope() {
+        if (open_) {
+            CloseClipboard();
+        }
+    }
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+    bool isOpen() const { return open_; }
+
+private:
+    const bool open_;
+};
+
+// A clipboard block's memory, locked for as long as this lives.
+class GlobalLockScope {
+public:
+    explicit GlobalLockScope(HANDLE block) : block_(block), data_(GlobalLock(block)) {}
+    ~GlobalLockScope() {
+        if (data_ != nullptr) {
+            GlobalUnlock(block_);
+        }
+    }
+    GlobalLockScope(const GlobalLockScope&) = delete;
+    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+    const wchar_t* text() const { return static_cast<const wchar_t*>(data_); }
+    size_t units() const { return GlobalSize(block_) / sizeof(wchar_t); }
+
+private:
+    const HANDLE block_;
+    void* const data_;
+};
+
 }  // namespace
 
 std::string readClipboardText() {
-    if (!OpenClipboard(nullptr)) {
+    const OpenClipboardScope clipboard;
+    if (!clipboard.isOpen()) {
         return {};
     }
-    std::string text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
-            const size_t room = GlobalSize(data) / sizeof(wchar_t);
-            text = wideToUtf8(wide, unitsBeforeNul(wide, room));
-            GlobalUnlock(data);
-        }
+    HANDLE block = GetClipboardData(CF_UNICODETEXT);
+    if (block == nullptr) {
+        return {};
     }
-    CloseClipboard();
-    return text;
+    const GlobalLockScope locked(block);
+    if (locked.text() == nullptr) {
+        return {};
+    }
+    return wideToUtf8(locked.text(), unitsBeforeNul(locked.text(), locked.units()));
 }

@@ -12,9 +12,13 @@
 
 namespace {
 
-// Replaces the clipboard's content with one format's bytes, or empties it.
+// Replaces the clipboard's content with one format's bytes, or empties it,
+// through a window of its own, as another program would: a read that left
+// the clipboard open makes this fail.
 void putOnClipboard(UINT format, const void* bytes, size_t size) {
-    ASSERT_TRUE(OpenClipboard(nullptr));
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(OpenClipboard(window)) << "the clipboard was left open";
     EmptyClipboard();
     if (bytes != nullptr) {
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -23,6 +27,7 @@ void putOnClipboard(UINT format, const void* bytes, size_t size) {
         ASSERT_NE(SetClipboardData(format, memory), nullptr);
     }
     CloseClipboard();
+    DestroyWindow(window);
 }
 
 TEST(Clipboard, ReadsUnicodeTextAsUtf8) {
@@ -62,6 +67,7 @@ TEST(Clipboard, EmptyOrImageOnlyClipboardGivesNothing) {
     const wchar_t empty[] = L"";
     putOnClipboard(CF_UNICODETEXT, empty, sizeof empty);
     EXPECT_EQ(readClipboardText(), "");
+    putOnClipboard(0, nullptr, 0);
 }
 
 }  // namespace
