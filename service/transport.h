@@ -31,7 +31,9 @@ inline constexpr int kReceiveTimeoutMs = 10000;
 // for the exchange. Every blocking step (name resolution, proxy discovery,
 // connecting, the TLS handshake, sending, the headers, each body read) gets
 // at most what is left of it; past it the exchange ends as a failed read
-// would there.
+// would there. WinHTTP checks its wait for the whole header block only when
+// data arrives, so it may notice that wait's end as late as one receive wait
+// after it: there the two get at most half of what is left each.
 inline constexpr int kExchangeDeadlineMs = 30000;
 inline constexpr size_t kMaxHostLength = 255;
 inline constexpr size_t kMaxPathLength = 1023;

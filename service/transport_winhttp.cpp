@@ -33,12 +33,17 @@ int timeLeftMs(Deadline deadline, int cap) {
 // Bounds every wait of the next blocking call on the request by its own
 // time-out, cut to what is left of the deadline: name resolution, proxy
 // discovery and connecting, sending and the TLS handshake, the reply's
-// headers and each body read. False once the deadline has passed.
+// headers and each body read. WinHTTP checks the header wait only when data
+// arrives, so a server that trickles header bytes may be noticed up to one
+// receive wait after the header wait ran out: each of the two gets at most
+// half of what is left, so that together they end by the deadline. False
+// once the deadline has passed.
 bool limitWaits(HINTERNET request, Deadline deadline) {
     const int resolve = timeLeftMs(deadline, kResolveTimeoutMs);
     const int connect = timeLeftMs(deadline, kConnectTimeoutMs);
     const int send = timeLeftMs(deadline, kSendTimeoutMs);
-    DWORD receive = static_cast<DWORD>(timeLeftMs(deadline, kReceiveTimeoutMs));
+    const int halfLeft = timeLeftMs(deadline, INT32_MAX) / 2;
+    DWORD receive = static_cast<DWORD>(std::min(kReceiveTimeoutMs, halfLeft));
     return receive > 0 && resolve > 0 && connect > 0 && send > 0 &&
            WinHttpSetTimeouts(request, resolve, connect, send, static_cast<int>(receive)) &&
            WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive,
